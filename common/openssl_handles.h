@@ -1,0 +1,29 @@
+#pragma once
+
+// Owners for OpenSSL objects: each is freed on every way out by its own free function.
+#include <openssl/bn.h>
+#include <openssl/evp.h>
+#include <openssl/param_build.h>
+
+#include <memory>
+
+namespace veskcheck {
+
+template <auto release>
+struct OpenSslFree {
+    template <typename T>
+    void operator()(T* object) const { release(object); }
+};
+
+template <typename T, auto release>
+using OpenSslOwned = std::unique_ptr<T, OpenSslFree<release>>;
+
+using EvpMd = OpenSslOwned<EVP_MD, EVP_MD_free>;
+using EvpMdContext = OpenSslOwned<EVP_MD_CTX, EVP_MD_CTX_free>;
+using EvpPkey = OpenSslOwned<EVP_PKEY, EVP_PKEY_free>;
+using EvpPkeyContext = OpenSslOwned<EVP_PKEY_CTX, EVP_PKEY_CTX_free>;
+using BigNumber = OpenSslOwned<BIGNUM, BN_free>;
+using ParamBuilder = OpenSslOwned<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free>;
+using Params = OpenSslOwned<OSSL_PARAM, OSSL_PARAM_free>;
+
+}  // namespace veskcheck
