@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/advice.h"
+#include "patch_expect.h"
+
+namespace veskcheck {
+namespace {
+
+using vesktest::toUtf8;
+
+FetchOutcome attempt(ConnectionMode mode, FailureCategory category, std::int32_t httpStatus = 0,
+                     std::u16string detail = u"") {
+    FetchOutcome outcome;
+    outcome.mode = mode;
+    outcome.category = category;
+    outcome.httpStatus = httpStatus;
+    outcome.detail = std::move(detail);
+    return outcome;
+}
+
+FetchOutcome ipv4(FailureCategory category, std::int32_t httpStatus = 0, std::u16string detail = u"") {
+    return attempt(ConnectionMode::Ipv4Only, category, httpStatus, std::move(detail));
+}
+
+FetchOutcome anyIp(FailureCategory category, std::int32_t httpStatus = 0, std::u16string detail = u"") {
+    return attempt(ConnectionMode::SystemChosen, category, httpStatus, std::move(detail));
+}
+
+// A complete run: the Ipv4Only summary, then the SystemChosen one.
+std::vector<FetchOutcome> run(FailureCategory first, FailureCategory second) {
+    return {ipv4(first), anyIp(second)};
+}
+
+// A value outside the enumeration, as a damaged summary could carry.
+const auto strayCategory = static_cast<FailureCategory>(99);
+
+const std::u16string closing = u"\r\n\r\n需要进一步协助时，请点击“保存检测报告”，在官网提交保存的检测报告。";
+
+std::u16string headline(const std::u16string& advice) { return advice.substr(0, advice.find(u"\r\n")); }
+
+bool endsWithClosing(const std::u16string& advice) { return advice.ends_with(closing); }
+
+TEST(CategoryPriority, RanksCertificateAndManifestFindingsBeforeNetworkFailures) {
+    const std::pair<FailureCategory, int> cases[] = {
+        {FailureCategory::CertRevoked, 0},        {FailureCategory::CertNameMismatch, 1},
+        {FailureCategory::SignatureInvalid, 2},   {FailureCategory::CertTimeInvalid, 3},
+        {FailureCategory::CertUntrusted, 4},      {FailureCategory::CertOther, 5},
+        {FailureCategory::RevocationUnknown, 6},  {FailureCategory::TlsOther, 7},
+        {FailureCategory::ManifestInvalid, 8},    {FailureCategory::HttpStatus, 20},
+        {FailureCategory::TransferIncomplete, 21}, {FailureCategory::DnsFailed, 22},
+        {FailureCategory::ConnectFailed, 23},     {FailureCategory::Timeout, 24},
+        {FailureCategory::Cancelled, 30},         {FailureCategory::Unknown, 30},
+        {strayCategory, 30},                      {FailureCategory::Ok, 100},
+    };
+    for (const auto& [category, priority] : cases) {
+        SCOPED_TRACE(static_cast<int>(category));
+        EXPECT_EQ(categoryPriority(category), priority);
+    }
+}
+
+TEST(DecisiveAttempt, IsTheFirstWithTheLowestPriority) {
+    struct Case {
+        std::vector<FetchOutcome> attempts;
+        int decisive;  // index, -1 for none
+    };
+    const Case cases[] = {
+        {{}, -1},
+        {{ipv4(FailureCategory::Ok)}, 0},
+        {run(FailureCategory::CertTimeInvalid, FailureCategory::CertRevoked), 1},
+        {run(FailureCategory::CertRevoked, FailureCategory::CertTimeInvalid), 0},
+        {run(FailureCategory::Ok, FailureCategory::CertTimeInvalid), 1},
+        {run(FailureCategory::DnsFailed, FailureCategory::CertUntrusted), 1},
+        {run(FailureCategory::Timeout, FailureCategory::Timeout), 0},
+        {run(FailureCategory::Unknown, FailureCategory::Cancelled), 0},  // equal numbers
+        {{ipv4(FailureCategory::HttpStatus, 503), anyIp(FailureCategory::HttpStatus, 404)}, 0},
+        {{ipv4(FailureCategory::Ok), anyIp(FailureCategory::Timeout), anyIp(FailureCategory::CertOther),
+          anyIp(FailureCategory::CertOther)},
+         2},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const auto& c = cases[i];
+        const FetchOutcome* decisive = decisiveAttempt(c.attempts);
+        if (c.decisive < 0) EXPECT_EQ(decisive, nullptr);
+        else EXPECT_EQ(decisive, &c.attempts[c.decisive]);
+    }
+}
+
+// Each advice text is told apart by its first line; the full texts are checked where they are
+// assembled from pieces.
+struct AdviceCase {
+    const char* what;
+    std::vector<FetchOutcome> attempts;
+    std::u16string headline;
+    bool closing;
+};
+
+void expectAdvice(const AdviceCase& c) {
+    SCOPED_TRACE(c.what);
+    const std::u16string advice = selectAdvice(c.attempts);
+    EXPECT_EQ(toUtf8(headline(advice)), toUtf8(c.headline));
+    EXPECT_EQ(endsWithClosing(advice), c.closing);
+}
+
+const std::u16string incomplete = u"检测未完成，请关闭工具后重新运行。仍失败请在官网提交检测报告。";
+const std::u16string cancelled = u"检测未完成或已取消，请重新检测。需要进一步协助时，请在官网提交检测报告。";
+const std::u16string allOk = u"本次检测已成功连接更新服务器。";
+const std::u16string oneModeWorked = u"有一种连接方式成功，另一种失败。";
+const std::u16string timeInvalid = u"检测发现：证书有效期检查未通过。可能是电脑时间不准，也可能是服务器证书的问题。";
+const std::u16string untrustedRoot = u"Windows 不信任更新服务器使用的根证书。";
+const std::u16string untrusted = u"检测发现：这台电脑未能确认更新服务器的证书可信。";
+const std::u16string revoked = u"检测发现：连接使用的证书已被吊销。";
+const std::u16string revocationUnknown = u"检测发现：未能完成证书安全状态查询。";
+const std::u16string nameMismatch = u"检测发现：收到的证书与更新服务器地址不一致。";
+const std::u16string unreachable = u"检测发现：暂时无法连接更新服务器。";
+const std::u16string httpMissing = u"检测发现：服务器上的更新文件不存在。";
+const std::u16string httpRefused = u"检测发现：更新地址拒绝了访问。";
+const std::u16string httpUnavailable = u"检测发现：服务器暂时不可用或请求受到限制。";
+const std::u16string httpRedirect = u"检测发现：更新地址要求跳转到其他位置。";
+const std::u16string httpOther = u"安全连接已通过，但服务器没有返回正常的更新响应。";
+const std::u16string transferIncomplete = u"检测发现：更新文件传输没有完成。";
+const std::u16string manifestRejected = u"检测发现：更新清单或签名未通过检查。";
+const std::u16string noSpecificCause = u"本次检测未通过，现有信息还不能确定具体原因。";
+
+TEST(SelectAdvice, TellsAnUnfinishedRunToRunAgain) {
+    using enum FailureCategory;
+    const AdviceCase cases[] = {
+        {"no attempt", {}, incomplete, false},
+        {"one attempt that worked", {ipv4(Ok)}, incomplete, false},
+        {"one cancelled attempt", {ipv4(Cancelled)}, incomplete, false},
+        {"one attempt with a finding", {ipv4(CertTimeInvalid)}, incomplete, false},
+        {"three attempts", {ipv4(Ok), anyIp(Ok), anyIp(Ok)}, incomplete, false},
+        {"second mode cancelled", run(CertRevoked, Cancelled), cancelled, false},
+        {"first mode cancelled", run(Cancelled, Ok), cancelled, false},
+    };
+    for (const auto& c : cases) expectAdvice(c);
+}
+
+TEST(SelectAdvice, PointsToTheWorkingModeOnlyWhenTheOtherFailedAtNetworkLevel) {
+    using enum FailureCategory;
+    const AdviceCase cases[] = {
+        {"both worked", run(Ok, Ok), allOk, true},
+        {"status failure is network level", {ipv4(Ok), anyIp(HttpStatus, 404)}, oneModeWorked, true},
+        {"transfer broke", run(TransferIncomplete, Ok), oneModeWorked, true},
+        {"connect failed", run(ConnectFailed, Ok), oneModeWorked, true},
+        {"unknown failure", run(Ok, Unknown), oneModeWorked, true},
+        {"stray category", run(strayCategory, Ok), oneModeWorked, true},
+        {"time finding outweighs", run(Ok, CertTimeInvalid), timeInvalid, true},
+        {"manifest finding outweighs", run(Ok, ManifestInvalid), manifestRejected, true},
+        {"signature finding outweighs", run(SignatureInvalid, Ok), manifestRejected, true},
+        {"unexplained TLS failure outweighs", run(Ok, TlsOther), noSpecificCause, true},
+        {"unexplained certificate failure outweighs", run(CertOther, Ok), noSpecificCause, true},
+    };
+    for (const auto& c : cases) expectAdvice(c);
+}
+
+TEST(SelectAdvice, NamesTheUpdaterSettingOfTheModeThatWorked) {
+    EXPECT_EQ(toUtf8(selectAdvice(run(FailureCategory::DnsFailed, FailureCategory::Ok))),
+              toUtf8(u"有一种连接方式成功，另一种失败。\r\n\r\n请重新打开更新器，在连接方式中尝试“直连：系统自动选择 "
+                     u"IPv4/IPv6”，再点重试。\r\n如果仍然失败，请在官网提交检测报告；暂时不需要重装系统。" +
+                     closing));
+    EXPECT_EQ(toUtf8(selectAdvice(run(FailureCategory::Ok, FailureCategory::Timeout))),
+              toUtf8(u"有一种连接方式成功，另一种失败。\r\n\r\n请重新打开更新器，在连接方式中尝试“直连：IPv4 "
+                     u"优先，失败自动切换”，再点重试。\r\n如果仍然失败，请在官网提交检测报告；暂时不需要重装系统。" +
+                     closing));
+}
+
+TEST(SelectAdvice, FollowsTheDecisiveFinding) {
+    using enum FailureCategory;
+    const AdviceCase cases[] = {
+        {"time", run(CertTimeInvalid, CertTimeInvalid), timeInvalid, true},
+        {"revocation beats time", run(CertTimeInvalid, CertRevoked), revoked, true},
+        {"name mismatch beats time", run(CertTimeInvalid, CertNameMismatch), nameMismatch, true},
+        {"revocation unknown", run(RevocationUnknown, DnsFailed), revocationUnknown, true},
+        {"untrusted, no name", run(CertUntrusted, CertUntrusted), untrusted, true},
+        {"dns", run(DnsFailed, DnsFailed), unreachable, true},
+        {"connect", run(ConnectFailed, Timeout), unreachable, true},
+        {"time-out", run(Timeout, Timeout), unreachable, true},
+        {"transfer", run(TransferIncomplete, Timeout), transferIncomplete, true},
+        {"manifest", run(ManifestInvalid, ManifestInvalid), manifestRejected, true},
+        {"signature", run(SignatureInvalid, ManifestInvalid), manifestRejected, true},
+        {"certificate other", run(CertOther, CertOther), noSpecificCause, true},
+        {"tls other", run(TlsOther, DnsFailed), noSpecificCause, true},
+        {"unknown", run(Unknown, Unknown), noSpecificCause, true},
+        {"stray category", run(strayCategory, strayCategory), noSpecificCause, true},
+        {"status beats dns, status of the second mode", {ipv4(DnsFailed), anyIp(HttpStatus, 404)}, httpMissing, true},
+        {"equal status failures: the first mode's status", {ipv4(HttpStatus, 503), anyIp(HttpStatus, 404)},
+         httpUnavailable, true},
+    };
+    for (const auto& c : cases) expectAdvice(c);
+}
+
+TEST(SelectAdvice, SendsToWindowsUpdateOnlyForAnUntrustedRoot) {
+    using enum FailureCategory;
+    const AdviceCase cases[] = {
+        {"root named by the decisive mode", {ipv4(DnsFailed), anyIp(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT")},
+         untrustedRoot, false},
+        {"root named by the later mode",
+         {ipv4(CertUntrusted, 0, u"CERT_TRUST_IS_PARTIAL_CHAIN"), anyIp(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT")},
+         untrustedRoot, false},
+        {"root named by the earlier mode",
+         {ipv4(CertUntrusted, 0, u"CERT_E_UNTRUSTEDROOT"), anyIp(CertUntrusted, 0, u"CERT_E_CHAINING")},
+         untrustedRoot, false},
+        {"root named by the mode that is not decisive",
+         {ipv4(CertTimeInvalid), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")}, timeInvalid, true},
+        {"root name beside a revocation", {ipv4(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT"), anyIp(CertRevoked)},
+         revoked, true},
+        {"root named while the other mode worked", {ipv4(Ok), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")},
+         untrustedRoot, false},
+        {"incomplete chain only", {ipv4(CertUntrusted, 0, u"CERT_TRUST_IS_PARTIAL_CHAIN"), anyIp(DnsFailed)},
+         untrusted, true},
+        {"name only close to a root name", {ipv4(CertUntrusted, 0, u"sec_e_untrusted_root"), anyIp(DnsFailed)},
+         untrusted, true},
+        {"root name on another category", {ipv4(CertUntrusted), anyIp(CertOther, 0, u"SEC_E_UNTRUSTED_ROOT")},
+         untrusted, true},
+    };
+    for (const auto& c : cases) expectAdvice(c);
+}
+
+TEST(SelectAdvice, ReadsTheDecisiveStatusInTableOrder) {
+    struct StatusCase {
+        std::int32_t status;
+        const std::u16string& headline;
+    };
+    const StatusCase cases[] = {
+        {404, httpMissing},     {410, httpMissing},     {401, httpRefused},     {403, httpRefused},
+        {407, httpRefused},     {429, httpUnavailable}, {500, httpUnavailable}, {503, httpUnavailable},
+        {599, httpUnavailable}, {300, httpRedirect},    {301, httpRedirect},    {302, httpRedirect},
+        {399, httpRedirect},    {400, httpOther},       {402, httpOther},       {405, httpOther},
+        {408, httpOther},       {499, httpOther},       {204, httpOther},       {299, httpOther},
+        {0, httpOther},
+    };
+    for (const auto& c : cases) {
+        const std::string what = "status " + std::to_string(c.status);
+        expectAdvice({what.c_str(),
+                      {ipv4(FailureCategory::HttpStatus, c.status), anyIp(FailureCategory::HttpStatus, c.status)},
+                      c.headline,
+                      true});
+    }
+}
+
+TEST(ShowTimeSettings, OnlyWhenTheDecisiveFindingOfACompleteRunIsTheValidityPeriod) {
+    using enum FailureCategory;
+    struct Case {
+        std::vector<FetchOutcome> attempts;
+        bool show;
+    };
+    const Case cases[] = {
+        {run(CertTimeInvalid, CertTimeInvalid), true},
+        {run(Ok, CertTimeInvalid), true},
+        {run(CertTimeInvalid, Ok), true},
+        {run(DnsFailed, CertTimeInvalid), true},
+        {run(CertTimeInvalid, CertUntrusted), true},
+        {run(CertTimeInvalid, CertRevoked), false},
+        {run(CertNameMismatch, CertTimeInvalid), false},
+        {run(CertTimeInvalid, SignatureInvalid), false},
+        {run(CertTimeInvalid, Cancelled), false},
+        {run(Cancelled, CertTimeInvalid), false},
+        {run(Unknown, Unknown), false},
+        {run(Ok, Ok), false},
+        {{}, false},
+        {{ipv4(CertTimeInvalid)}, false},
+        {{ipv4(CertTimeInvalid), anyIp(CertTimeInvalid), anyIp(CertTimeInvalid)}, false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(showTimeSettings(cases[i].attempts), cases[i].show);
+    }
+}
+
+}  // namespace
+}  // namespace veskcheck
