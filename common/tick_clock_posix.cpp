@@ -1,0 +1,13 @@
+#include "common/tick_clock.h"
+
+#include <time.h>
+
+namespace veskcheck {
+
+std::uint64_t tickCountMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+}  // namespace veskcheck

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace veskpatch {
+
+// Converts well-formed UTF-8 to UTF-16 (characters beyond U+FFFF as surrogate pairs). Any
+// ill-formed sequence, anywhere, raises PatchError "JSON 不是有效的 UTF-8。". An empty input gives
+// an empty text.
+std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes);
+
+}  // namespace veskpatch
