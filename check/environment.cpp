@@ -1,0 +1,54 @@
+#include "check/environment.h"
+
+namespace veskcheck {
+namespace {
+
+constexpr std::uint16_t architectureIntel = 0;  // PROCESSOR_ARCHITECTURE_INTEL
+constexpr std::uint16_t architectureAmd64 = 9;  // PROCESSOR_ARCHITECTURE_AMD64
+constexpr std::uint32_t firstWindows11Build = 22000;
+
+// Decimal, zero-padded to `width` digits, as "%0Nu" would print it.
+std::u16string padded(unsigned value, std::size_t width) {
+    std::u16string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), u'0');
+    return digits;
+}
+
+std::u16string decimal(unsigned value) { return padded(value, 1); }
+
+std::u16string windowsName(const OsVersionFacts& facts) {
+    if (facts.major == 6 && facts.minor == 1) return u"Windows 7";
+    if (facts.major == 6 && facts.minor == 2) return u"Windows 8";
+    if (facts.major == 6 && facts.minor == 3) return u"Windows 8.1";
+    if (facts.major == 10) return facts.build < firstWindows11Build ? u"Windows 10" : u"Windows 11";
+    return u"Windows（未验证版本）";
+}
+
+std::u16string architectureWord(std::uint16_t architecture) {
+    if (architecture == architectureAmd64) return u"x64";
+    if (architecture == architectureIntel) return u"x86";
+    return u"其他架构（尚未验收）";
+}
+
+}  // namespace
+
+std::u16string formatClockReading(const ClockReading& reading, bool local) {
+    return padded(reading.year, 4) + u"-" + padded(reading.month, 2) + u"-" + padded(reading.day, 2) + u" " +
+           padded(reading.hour, 2) + u":" + padded(reading.minute, 2) + u":" + padded(reading.second, 2) +
+           (local ? u"（电脑本地时间）" : u" UTC");
+}
+
+std::u16string formatTimestamp(bool local) { return formatClockReading(readClock(local), local); }
+
+std::u16string describeOperatingSystem(const OsVersionFacts& facts) {
+    if (!facts.valid) return u"Windows（版本检测失败，不执行系统修改）";
+    std::u16string description = windowsName(facts);
+    if (facts.servicePackMajor != 0) description += u" SP" + decimal(facts.servicePackMajor);
+    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " + decimal(facts.build);
+}
+
+}  // namespace veskcheck

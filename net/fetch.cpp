@@ -1,0 +1,169 @@
+#include "net/fetch.h"
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+
+#include "common/tick_clock.h"
+#include "net/classify.h"
+
+namespace veskcheck {
+namespace {
+
+constexpr long connectTimeoutMs = 15000;
+constexpr long totalTimeoutMs = 20000;
+constexpr char userAgent[] = "VeskAutoPatch";
+constexpr std::int32_t curlAbortedByCallback = 42;
+constexpr std::int32_t curlFailedInit = 2;
+constexpr std::int32_t curlFileSizeExceeded = 63;
+constexpr long httpOk = 200;
+constexpr std::size_t maxPeerAddressLength = 64;
+
+// What the write callback appends to; one per fetch, on the fetch's stack.
+struct BodySink {
+    std::vector<unsigned char> body;
+    std::uint32_t maxBytes = 0;
+    bool tooLarge = false;
+    bool writeFailed = false;
+};
+
+using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+// libcurl stops the transfer when we take fewer bytes than offered, which is how an oversized
+// body is refused without ever holding more than the cap.
+std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* user) {
+    BodySink& sink = *static_cast<BodySink*>(user);
+    if (size != 0 && nmemb > std::numeric_limits<std::size_t>::max() / size) {
+        sink.tooLarge = true;
+        return 0;
+    }
+    const std::size_t length = size * nmemb;
+    if (length > sink.maxBytes - sink.body.size()) {
+        sink.tooLarge = true;
+        return 0;
+    }
+    try {
+        sink.body.insert(sink.body.end(), data, data + length);
+    } catch (...) {
+        sink.writeFailed = true;
+        return 0;
+    }
+    return length;
+}
+
+// A non-zero return makes libcurl abort with CURLE_ABORTED_BY_CALLBACK.
+int reportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const CancelFlag*>(user)->load() ? 1 : 0;
+}
+
+template <typename Value>
+void setOption(CURL* curl, CURLoption option, Value value) {
+    if (curl_easy_setopt(curl, option, value) != CURLE_OK) throw std::runtime_error("curl option");
+}
+
+void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySink& sink,
+                char* errorBuffer, const CancelFlag& cancel) {
+    setOption(curl, CURLOPT_URL, url.c_str());
+    setOption(curl, CURLOPT_PROTOCOLS_STR, "https");
+    setOption(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    setOption(curl, CURLOPT_WRITEFUNCTION, &writeBody);
+    setOption(curl, CURLOPT_WRITEDATA, static_cast<void*>(&sink));
+    setOption(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.maxBytes));
+    setOption(curl, CURLOPT_IPRESOLVE, static_cast<long>(mode));
+    setOption(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    setOption(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    setOption(curl, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    setOption(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    setOption(curl, CURLOPT_USERAGENT, userAgent);
+    setOption(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    setOption(curl, CURLOPT_CONNECTTIMEOUT_MS, connectTimeoutMs);
+    setOption(curl, CURLOPT_TIMEOUT_MS, totalTimeoutMs);
+    setOption(curl, CURLOPT_NOSIGNAL, 1L);
+    setOption(curl, CURLOPT_NOPROGRESS, 0L);
+    setOption(curl, CURLOPT_XFERINFOFUNCTION, &reportProgress);
+    setOption(curl, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const void*>(&cancel)));
+}
+
+std::int64_t phaseMs(CURL* curl, CURLINFO info) {
+    curl_off_t microseconds = 0;
+    curl_easy_getinfo(curl, info, &microseconds);
+    return static_cast<std::int64_t>(microseconds) / 1000;
+}
+
+// Only an address in plain IPv4 or IPv6 notation is kept; anything else (a zone suffix, an
+// unexpected text) is dropped rather than shown.
+bool isPlainAddress(std::string_view text) {
+    return text.size() <= maxPeerAddressLength &&
+           text.find_first_not_of("0123456789abcdefABCDEF:.") == std::string_view::npos;
+}
+
+std::u16string peerAddress(CURL* curl) {
+    const char* primaryIp = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp) != CURLE_OK || primaryIp == nullptr) return {};
+    const std::string_view text(primaryIp);
+    if (!isPlainAddress(text)) return {};
+    return std::u16string(text.begin(), text.end());
+}
+
+void readTransferInfo(CURL* curl, FetchOutcome& outcome) {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    outcome.httpStatus = static_cast<std::int32_t>(status);
+    outcome.dnsMs = phaseMs(curl, CURLINFO_NAMELOOKUP_TIME_T);
+    outcome.connectMs = phaseMs(curl, CURLINFO_CONNECT_TIME_T);
+    outcome.tlsMs = phaseMs(curl, CURLINFO_APPCONNECT_TIME_T);
+    outcome.peerIp = peerAddress(curl);
+}
+
+// The body rules on top of the classification: an oversized 200 is an invalid manifest, a failed
+// append is unknown, an empty 200 is an invalid manifest, and only an Ok outcome keeps its bytes.
+void applyBodyRules(FetchOutcome& outcome, BodySink& sink) {
+    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == curlFileSizeExceeded))
+        outcome.category = FailureCategory::ManifestInvalid;
+    if (sink.writeFailed) {
+        outcome.category = FailureCategory::Unknown;
+    } else if (outcome.category == FailureCategory::Ok) {
+        if (sink.body.empty())
+            outcome.category = FailureCategory::ManifestInvalid;
+        else
+            outcome.body = std::move(sink.body);
+    }
+}
+
+}  // namespace
+
+FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::string& url,
+                      std::uint32_t maxBytes) {
+    FetchOutcome outcome;
+    outcome.mode = mode;
+    if (cancel.load()) {
+        outcome.curlCode = curlAbortedByCallback;
+        outcome.category = FailureCategory::Cancelled;
+        return outcome;
+    }
+    const EasyHandle curl(curl_easy_init(), &curl_easy_cleanup);
+    if (!curl) {
+        outcome.curlCode = curlFailedInit;
+        return outcome;
+    }
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    BodySink sink;
+    sink.maxBytes = maxBytes;
+    setOptions(curl.get(), url, mode, sink, errorBuffer, cancel);
+
+    const std::uint64_t before = tickCountMs();
+    outcome.curlCode = static_cast<std::int32_t>(curl_easy_perform(curl.get()));
+    outcome.elapsedMs = tickCountMs() - before;
+
+    readTransferInfo(curl.get(), outcome);
+    const std::string errorText(errorBuffer, strnlen(errorBuffer, sizeof(errorBuffer)));
+    outcome.category = classifyOutcome(outcome.curlCode, outcome.httpStatus, errorText, outcome.detail);
+    applyBodyRules(outcome, sink);
+    return outcome;
+}
+
+}  // namespace veskcheck
