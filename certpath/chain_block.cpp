@@ -1,0 +1,82 @@
+#include "certpath/chain_block.h"
+
+#include <algorithm>
+
+#include "certpath/failure.h"
+#include "common/decimal_text.h"
+#include "patch/digest.h"
+
+namespace veskcheck {
+namespace {
+
+constexpr std::size_t shownPaths = 4;
+constexpr std::size_t shownLayers = 16;
+constexpr std::size_t maxNameUnits = 120;
+
+struct NamedBit {
+    std::uint32_t bit;
+    const char16_t* words;
+};
+
+// Tested and written in this order, which is not the order of their values.
+constexpr NamedBit namedBits[] = {
+    {0x00000020, u" 根证书不受信任"},
+    {0x00010000, u" 路径不完整"},
+    {0x00000001, u" 有效期异常"},
+    {0x00000004, u" 已吊销"},
+    {0x04000000, u" 被明确禁止信任"},
+    {0x00000008, u" 签名无效"},
+    {0x00000010, u" 用途不符"},
+};
+
+bool keptInName(char16_t unit) {
+    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9') ||
+           (unit >= 0x4E00 && unit <= 0x9FFF) || std::u16string_view(u" .-_*()").find(unit) != std::u16string_view::npos;
+}
+
+std::u16string fingerprint(const std::vector<unsigned char>& encoded) {
+    return veskpatch::sha256ToHex(veskpatch::sha256Digest(encoded));
+}
+
+void writeLayer(std::u16string& block, std::size_t number, const ChainLayer& layer) {
+    block += u"  第" + decimalText(number) + u"层 " + layer.subject + u"；颁发者=" + layer.issuer +
+             u"；状态=" + trustStatusText(layer.status) + u"；SHA-256=" + fingerprint(layer.encoded) + u"\r\n";
+}
+
+void writePath(std::u16string& block, std::size_t number, const ChainPath& path) {
+    block += u"路径 " + decimalText(number) + u"：" + trustStatusText(path.status) + u"\r\n";
+    const std::size_t shown = std::min(path.layers.size(), shownLayers);
+    for (std::size_t i = 0; i < shown; ++i) writeLayer(block, i + 1, path.layers[i]);
+    if (path.layers.size() > shownLayers) block += u"  其余层已省略\r\n";
+}
+
+}  // namespace
+
+std::u16string trustStatusText(std::uint32_t bits) {
+    if (bits == 0) return u"正常";
+    std::u16string text = statusCodeText(bits);
+    for (const NamedBit& named : namedBits) {
+        if (bits & named.bit) text += named.words;
+    }
+    return text;
+}
+
+std::u16string cleanCommonName(std::u16string_view raw) {
+    std::u16string name;
+    for (const char16_t unit : raw.substr(0, raw.find(u'\0'))) {
+        if (name.size() == maxNameUnits) break;
+        name += keptInName(unit) ? unit : u'?';
+    }
+    return name.empty() ? u"（无通用名称）" : name;
+}
+
+std::u16string writeChainBlock(const ChainDescription& chain) {
+    std::u16string block =
+        u"Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）\r\n路径总体状态=" +
+        trustStatusText(chain.overallStatus) + u"；主机名和服务器证书策略=" + statusCodeText(chain.policyVerdict) + u"\r\n";
+    const std::size_t shown = std::min(chain.paths.size(), shownPaths);
+    for (std::size_t i = 0; i < shown; ++i) writePath(block, i + 1, chain.paths[i]);
+    return block;
+}
+
+}  // namespace veskcheck

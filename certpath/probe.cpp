@@ -1,0 +1,34 @@
+#include "certpath/probe.h"
+
+#include <exception>
+
+#include "certpath/failure.h"
+#include "certpath/probe_handshake.h"
+
+namespace veskcheck {
+namespace {
+
+constexpr std::size_t handshakeInputLimit = 262144;
+
+}  // namespace
+
+void checkHandshakeInput(std::size_t held, std::size_t received) {
+    if (held > handshakeInputLimit || received > handshakeInputLimit - held) throw Failure{u"握手数据超限", 111};
+}
+
+// The handshake's resources all live inside handshakeAndDescribe, so they are released before
+// either failure line is built here.
+std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t port, std::u16string hostName,
+                                    const CancelFlag& cancel) {
+    try {
+        const ProbeDeadline deadline = startProbeDeadline(cancel);
+        deadline.check();
+        return handshakeAndDescribe(peerIp, port, hostName, deadline);
+    } catch (const Failure& failure) {
+        return u"证书路径未取得：" + std::u16string(failure.step) + u"（" + statusCodeText(failure.code) + u"）。\r\n";
+    } catch (const std::exception&) {
+        return u"证书路径未取得：本机分析失败。\r\n";
+    }
+}
+
+}  // namespace veskcheck

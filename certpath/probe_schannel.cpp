@@ -1,0 +1,104 @@
+#include <string>
+#include <vector>
+
+#include "certpath/chain_cryptoapi.h"
+#include "certpath/failure.h"
+#include "certpath/probe_handshake.h"
+#include "certpath/probe_socket.h"
+#include "certpath/win_handles.h"
+#include "common/win_text.h"
+
+namespace veskcheck {
+namespace {
+
+// TLS 1.2 as a client and nothing else; the package neither judges the server certificate (the
+// chain engine does that afterwards) nor ever offers a client certificate.
+constexpr DWORD credentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+static_assert(credentialFlags == 0x18);
+constexpr ULONG requestFlags =
+    ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
+static_assert(requestFlags == 0x00088110);
+
+std::uint32_t statusCode(SECURITY_STATUS status) { return static_cast<std::uint32_t>(status); }
+
+void acquireCredentials(CredentialsHandle& credentials) {
+    SCHANNEL_CRED record{};
+    record.dwVersion = SCHANNEL_CRED_VERSION;
+    record.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
+    record.dwFlags = credentialFlags;
+    // Declared writable, but the package name is only read.
+    const SECURITY_STATUS status =
+        AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
+                                  &record, nullptr, nullptr, credentials.get(), nullptr);
+    if (status != SEC_E_OK) throw Failure{u"初始化 TLS 1.2", statusCode(status)};
+    credentials.markAcquired();
+}
+
+// After a "continue", the package may have left the last bytes of the input unconsumed; those
+// are the start of the server's next message, so they move to the front and the rest goes.
+bool keepUnconsumedTail(std::vector<unsigned char>& input, const SecBuffer& extra) {
+    if (extra.BufferType != SECBUFFER_EXTRA || extra.cbBuffer == 0 || extra.cbBuffer > input.size()) return false;
+    input.erase(input.begin(), input.end() - extra.cbBuffer);
+    return true;
+}
+
+void receiveMore(ProbeSocket& socket, std::vector<unsigned char>& input, std::vector<unsigned char>& chunk) {
+    const std::size_t received = socket.receive(chunk);
+    checkHandshakeInput(input.size(), received);
+    input.insert(input.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(received));
+}
+
+// Runs the handshake until the package reports it complete. A final token the package produces
+// then is not sent: the probe only needs the server's certificate.
+void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityContextHandle& context,
+                  const std::u16string& hostName, const ProbeDeadline& deadline) {
+    std::vector<unsigned char> input;
+    std::vector<unsigned char> chunk(receiveChunkBytes);
+    for (bool first = true;; first = false) {
+        deadline.check();
+        SecBuffer inputBuffers[2] = {{static_cast<unsigned long>(input.size()), SECBUFFER_TOKEN, input.data()},
+                                     {0, SECBUFFER_EMPTY, nullptr}};
+        SecBufferDesc inputDescription{SECBUFFER_VERSION, 2, inputBuffers};
+        SecBuffer outputBuffer{0, SECBUFFER_TOKEN, nullptr};
+        SecBufferDesc outputDescription{SECBUFFER_VERSION, 1, &outputBuffer};
+        ULONG attributes = 0;
+        // The target name is declared writable, but the package only reads it.
+        const SECURITY_STATUS status = InitializeSecurityContextW(
+            credentials.get(), first ? nullptr : context.get(), const_cast<SEC_WCHAR*>(wideText(hostName)),
+            requestFlags, 0, SECURITY_NATIVE_DREP, first ? nullptr : &inputDescription, 0, context.get(),
+            &outputDescription, &attributes, nullptr);
+        const ContextBuffer token(outputBuffer.pvBuffer);
+        if (status == SEC_E_OK) return;
+        if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE)
+            throw Failure{u"读取服务器握手", statusCode(status)};
+        socket.sendAll({static_cast<const unsigned char*>(outputBuffer.pvBuffer), outputBuffer.cbBuffer});
+        if (status == SEC_I_CONTINUE_NEEDED) {
+            if (keepUnconsumedTail(input, inputBuffers[1])) continue;
+            input.clear();
+        }
+        receiveMore(socket, input, chunk);
+    }
+}
+
+void readRemoteCertificate(SecurityContextHandle& context, CertContext& certificate) {
+    const SECURITY_STATUS status =
+        QueryContextAttributesW(context.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.out());
+    if (status != SEC_E_OK) throw Failure{u"读取对端证书", statusCode(status)};
+    if (certificate.get() == nullptr) throw Failure{u"读取对端证书", 0};
+}
+
+}  // namespace
+
+std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port,
+                                    const std::u16string& hostName, const ProbeDeadline& deadline) {
+    ProbeSocket socket(peerIp, port, deadline);
+    CredentialsHandle credentials;
+    acquireCredentials(credentials);
+    SecurityContextHandle context;
+    runHandshake(socket, credentials, context, hostName, deadline);
+    CertContext certificate;
+    readRemoteCertificate(context, certificate);
+    return describeCertificateChain(certificate.get(), hostName);
+}
+
+}  // namespace veskcheck

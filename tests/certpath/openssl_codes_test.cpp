@@ -1,0 +1,54 @@
+#include "certpath/openssl_codes.h"
+
+#include <openssl/x509_vfy.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace veskcheck;
+
+TEST(OpenSslCodes, EachVerifyErrorSetsItsTrustBit) {
+    const std::pair<int, std::uint32_t> cases[] = {
+        {X509_V_ERR_CERT_HAS_EXPIRED, 0x00000001},
+        {X509_V_ERR_CERT_NOT_YET_VALID, 0x00000001},
+        {X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT, 0x00000020},
+        {X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN, 0x00000020},
+        {X509_V_ERR_CERT_UNTRUSTED, 0x00000020},
+        {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT, 0x00010000},
+        {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, 0x00010000},
+        {X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE, 0x00010000},
+        {X509_V_ERR_CERT_SIGNATURE_FAILURE, 0x00000008},
+        {X509_V_ERR_INVALID_PURPOSE, 0x00000010},
+        {X509_V_ERR_CERT_REVOKED, 0x00000004},
+        {X509_V_ERR_INVALID_CA, 0x00000400},
+        {X509_V_ERR_PATH_LENGTH_EXCEEDED, 0x00000400},
+        {X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION, 0x08000000},
+        {X509_V_ERR_HOSTNAME_MISMATCH, 0},
+        {X509_V_ERR_CERT_CHAIN_TOO_LONG, 0x00000100},
+        {X509_V_ERR_EE_KEY_TOO_SMALL, 0x00000100},
+    };
+    for (const auto& [error, bit] : cases) EXPECT_EQ(trustBitOf(error), bit) << error;
+}
+
+TEST(OpenSslCodes, VerdictOfTheErrorFirstInTableOrder) {
+    const std::pair<std::vector<int>, std::uint32_t> cases[] = {
+        {{}, 0},
+        {{X509_V_ERR_CERT_HAS_EXPIRED}, 0x800B0101},
+        {{X509_V_ERR_HOSTNAME_MISMATCH}, 0x800B010F},
+        {{X509_V_ERR_HOSTNAME_MISMATCH, X509_V_ERR_CERT_NOT_YET_VALID}, 0x800B0101},
+        {{X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN}, 0x800B0109},
+        {{X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE}, 0x800B010A},
+        {{X509_V_ERR_INVALID_PURPOSE, X509_V_ERR_CERT_SIGNATURE_FAILURE}, 0x80096004},
+        {{X509_V_ERR_CERT_REVOKED, X509_V_ERR_INVALID_PURPOSE}, 0x800B0110},
+        {{X509_V_ERR_INVALID_CA, X509_V_ERR_CERT_REVOKED}, 0x800B010C},
+        {{X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION, X509_V_ERR_PATH_LENGTH_EXCEEDED}, 0x800B0103},
+        {{X509_V_ERR_CERT_CHAIN_TOO_LONG, X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION}, 0x800B0105},
+        {{X509_V_ERR_CERT_CHAIN_TOO_LONG, X509_V_ERR_HOSTNAME_MISMATCH}, 0x800B010F},
+        {{X509_V_ERR_CERT_CHAIN_TOO_LONG}, 0x800B010B},
+    };
+    for (const auto& [errors, verdict] : cases) {
+        SCOPED_TRACE(testing::PrintToString(errors));
+        EXPECT_EQ(policyVerdictOf(errors), verdict);
+    }
+}
