@@ -1,24 +1,13 @@
 #include "check/environment.h"
 
+#include "common/decimal_text.h"
+
 namespace veskcheck {
 namespace {
 
 constexpr std::uint16_t architectureIntel = 0;  // PROCESSOR_ARCHITECTURE_INTEL
 constexpr std::uint16_t architectureAmd64 = 9;  // PROCESSOR_ARCHITECTURE_AMD64
 constexpr std::uint32_t firstWindows11Build = 22000;
-
-// Decimal, zero-padded to `width` digits, as "%0Nu" would print it.
-std::u16string padded(unsigned value, std::size_t width) {
-    std::u16string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    if (digits.size() < width) digits.insert(0, width - digits.size(), u'0');
-    return digits;
-}
-
-std::u16string decimal(unsigned value) { return padded(value, 1); }
 
 std::u16string windowsName(const OsVersionFacts& facts) {
     if (facts.major == 6 && facts.minor == 1) return u"Windows 7";
@@ -37,8 +26,8 @@ std::u16string architectureWord(std::uint16_t architecture) {
 }  // namespace
 
 std::u16string formatClockReading(const ClockReading& reading, bool local) {
-    return padded(reading.year, 4) + u"-" + padded(reading.month, 2) + u"-" + padded(reading.day, 2) + u" " +
-           padded(reading.hour, 2) + u":" + padded(reading.minute, 2) + u":" + padded(reading.second, 2) +
+    return decimalText(reading.year, 4) + u"-" + decimalText(reading.month, 2) + u"-" + decimalText(reading.day, 2) + u" " +
+           decimalText(reading.hour, 2) + u":" + decimalText(reading.minute, 2) + u":" + decimalText(reading.second, 2) +
            (local ? u"（电脑本地时间）" : u" UTC");
 }
 
@@ -47,8 +36,8 @@ std::u16string formatTimestamp(bool local) { return formatClockReading(readClock
 std::u16string describeOperatingSystem(const OsVersionFacts& facts) {
     if (!facts.valid) return u"Windows（版本检测失败，不执行系统修改）";
     std::u16string description = windowsName(facts);
-    if (facts.servicePackMajor != 0) description += u" SP" + decimal(facts.servicePackMajor);
-    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " + decimal(facts.build);
+    if (facts.servicePackMajor != 0) description += u" SP" + decimalText(facts.servicePackMajor);
+    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " + decimalText(facts.build);
 }
 
 }  // namespace veskcheck
