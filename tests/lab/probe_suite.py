@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""Certificate probe scenarios: the real probeCertificatePath, through tests/lab/probe-tool, against
+lab servers.
+
+    python3 tests/lab/probe_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep]
+
+Run as root. Prints one line per case and ends with `lab-probe-<build>: N passed, M failed`;
+the exit code is non-zero when a case failed.
+
+Each case checks the block the program printed, line for line, against the table: a chain block
+is rebuilt from the lab's own certificate files (names and `openssl x509 -fingerprint -sha256`),
+a failure line is matched exactly where its text is fixed and by pattern where the code is the
+platform's. Timed cases check the probe's own elapsed time against the wall clock, and the
+server's log shows how far the probe got: no connection, a connection without a finished
+handshake, or one TLS 1.2 handshake with the CDN host as server name, no client certificate and
+no request.
+"""
+import re
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field, replace
+from pathlib import Path
+
+sys.dont_write_bytecode = True   # no __pycache__ in the source tree
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+from vesklab.lab import BOTH, ServerSetup  # noqa: E402
+from vesklab.suite import Verdict, main  # noqa: E402
+
+TOOL = "tests/lab/probe-tool"
+TOOL_TIMEOUT = 30
+# GetTickCount64 advances in steps of up to 16 ms on Windows; the wall clock around the program
+# includes its start, so elapsedMs may only fall short of it, give or take one step.
+TICK = 16
+# How long the server may take to log the end of a connection the probe has already left.
+LOG_SETTLE_SECONDS = 3.0
+
+HEADER = "Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）"
+OK = "正常"
+NOT_TIME_VALID = "0x00000001 有效期异常"
+UNTRUSTED_ROOT = "0x00000020 根证书不受信任"
+PARTIAL_CHAIN = "0x00010000 路径不完整"
+# A code the platform chooses (an OpenSSL error, a security-package status): only its form is fixed.
+ANY_CODE = r"0x[0-9A-F]{8}"
+# A security-package error status (SEC_E_...), as Wine's Schannel reports a failed handshake.
+SSPI_ERROR = r"0x8009[0-9A-F]{4}"
+
+# The case's address that stands for the CDN host name.
+HOST = "HOST"
+
+# How far the probe got, as the server's log shows it.
+NOTHING = "no connection"
+TCP = "connected, no handshake"
+HANDSHAKE = "one TLS 1.2 handshake"
+
+
+@dataclass(frozen=True)
+class Chain:
+    """A complete block. The lab's chains have one path, so the path line carries the chain's
+    status. `layers` are (certificate file of the lab PKI, that layer's status)."""
+    status: str
+    policy: str
+    layers: tuple
+
+
+@dataclass(frozen=True)
+class Failed:
+    """A failure line: the step and its code, both regular expressions."""
+    step: str
+    code: str
+
+
+@dataclass(frozen=True)
+class ProbeCase:
+    name: str
+    server: ServerSetup
+    expect: object              # Chain or Failed
+    reached: str = HANDSHAKE
+    address: str = "127.0.0.1"  # HOST stands for the CDN host name
+    options: tuple = ()
+    elapsed: tuple = None       # (lowest, highest) elapsedMs, when the case bounds it
+    windows: dict = field(default_factory=dict)   # fields that differ under Wine
+    addresses: tuple = BOTH     # the probe takes its address as given; the mapping only groups
+
+
+def trusted(leaf="leaf-good", policy="0x00000000"):
+    return Chain(OK, policy, ((leaf, OK), ("intermediate", OK), ("root", OK)))
+
+
+def build_cases(host):
+    del host  # the block's names come from the certificate files
+    good = ServerSetup("good")
+    hang = ServerSetup("hang", extra={"handshake": "hang"})
+
+    def chain_server(chain):
+        return ServerSetup(chain, chain=chain)
+
+    def client_certificate(mode):
+        return ServerSetup(f"client-certificate-{mode}", tls={"client_certificate": mode})
+
+    return [
+        ProbeCase("trusted chain", good, trusted()),
+        ProbeCase("trusted chain over IPv6", good, trusted(), address="::1"),
+        # The host name resolves to this very server inside the namespace: a name lookup would
+        # show in the server's log.
+        ProbeCase("address that is not numeric", good, Failed("对端地址", "0xFFFFFFFE"),
+                  reached=NOTHING, address=HOST,
+                  # EAI_NONAME natively, WSAHOST_NOT_FOUND under Wine.
+                  windows=dict(expect=Failed("对端地址", "0x00002AF9"))),
+        ProbeCase("expired leaf", chain_server("expired"),
+                  Chain(NOT_TIME_VALID, "0x800B0101", (("leaf-expired", NOT_TIME_VALID),
+                                                       ("intermediate", OK), ("root", OK)))),
+        ProbeCase("untrusted root", chain_server("untrusted-root"),
+                  Chain(UNTRUSTED_ROOT, "0x800B0109", (("leaf-untrusted-root", OK),
+                                                       ("untrusted-root", UNTRUSTED_ROOT)))),
+        ProbeCase("self-signed leaf", chain_server("self-signed"),
+                  Chain(UNTRUSTED_ROOT, "0x800B0109", (("leaf-self-signed", UNTRUSTED_ROOT),))),
+        # Wine's SSL policy accepts the partial chain (0) where Windows reports CERT_E_CHAINING
+        # (0x800B010A), as the native build does. Wine's chain engine also marks the partial
+        # chain on the chain and the path only; the native build marks the leaf's layer too.
+        ProbeCase("missing intermediate", chain_server("missing-intermediate"),
+                  Chain(PARTIAL_CHAIN, "0x800B010A",
+                        (("leaf-missing-intermediate", PARTIAL_CHAIN),)),
+                  windows=dict(expect=Chain(PARTIAL_CHAIN, "0x00000000",
+                                            (("leaf-missing-intermediate", OK),)))),
+        ProbeCase("wrong name", chain_server("wrong-name"),
+                  trusted("leaf-wrong-name", policy="0x800B010F")),
+        # Loopback refuses at once, but the connect is non-blocking, so the refusal comes from
+        # SO_ERROR: ECONNREFUSED natively, WSAECONNREFUSED under Wine.
+        ProbeCase("nothing listening", None, Failed("连接(对端)?", "0x0000006F"), reached=NOTHING,
+                  windows=dict(expect=Failed("连接(对端)?", "0x0000274D"))),
+        ProbeCase("server never answers: time budget", hang, Failed("握手超时", "0x00000102"),
+                  reached=TCP, elapsed=(6000, 6500)),
+        ProbeCase("cancel while waiting for the server", hang, Failed("已取消", "0x000004C7"),
+                  reached=TCP, options=("--cancel-after-ms", "500"), elapsed=(480, 800)),
+        ProbeCase("server closes mid-handshake",
+                  ServerSetup("close-after-hello", extra={"handshake": "close-after-hello"}),
+                  Failed("接收握手数据", "0x00000026"), reached=TCP),
+        # Four times the input limit of junk. Neither stack leaves it piling up in the probe's
+        # input: both take whole records (at most about 16 KiB each) and judge each one as soon
+        # as it is complete, so the first bytes, which are no TLS record, end the handshake
+        # (OpenSSL: wrong version number; Wine's Schannel: an unexpected packet,
+        # SEC_E_INTERNAL_ERROR) long before 256 KiB could be held.
+        ProbeCase("server floods handshake bytes",
+                  ServerSetup("flood", extra={"handshake": "flood", "flood_bytes": 4 * 262144}),
+                  Failed("读取服务器握手", ANY_CODE), reached=TCP,
+                  windows=dict(expect=Failed("读取服务器握手", SSPI_ERROR))),
+        # The probe breaks off at the server's request, before any certificate message is sent.
+        # Wine's Schannel instead answers the request with an empty certificate; a server that
+        # requires one then ends the handshake with an alert.
+        ProbeCase("server requires a client certificate", client_certificate("required"),
+                  Failed("读取服务器握手", ANY_CODE), reached=TCP,
+                  windows=dict(expect=Failed("读取服务器握手", SSPI_ERROR))),
+        # Where Windows returns SEC_I_INCOMPLETE_CREDENTIALS (0x00090320) for the request, Wine's
+        # Schannel goes on without a certificate, and a server content with that completes the
+        # handshake: the probe then shows the trusted chain.
+        ProbeCase("server asks for an optional client certificate", client_certificate("optional"),
+                  Failed("读取服务器握手", ANY_CODE), reached=TCP,
+                  windows=dict(expect=trusted(), reached=HANDSHAKE)),
+    ]
+
+
+class Certificates:
+    """Subject, issuer and SHA-256 fingerprint of the lab's certificate files, as openssl sees
+    them, read once per file."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self._seen = {}
+
+    def layer_line(self, number, name, status):
+        subject, issuer, fingerprint = self._facts(name)
+        # The lab's names hold only letters, digits, spaces, dots and hyphens, which the
+        # probe's name cleaning keeps as they are.
+        return f"  第{number}层 {subject}；颁发者={issuer}；状态={status}；SHA-256={fingerprint}"
+
+    def _facts(self, name):
+        if name not in self._seen:
+            text = subprocess.run(
+                ["openssl", "x509", "-in", str(self.folder / f"{name}.pem"), "-noout", "-subject",
+                 "-issuer", "-fingerprint", "-sha256", "-nameopt", "RFC2253"],
+                check=True, capture_output=True, text=True).stdout
+            subject = re.search(r"^subject=CN=(.*)$", text, re.MULTILINE).group(1)
+            issuer = re.search(r"^issuer=CN=(.*)$", text, re.MULTILINE).group(1)
+            fingerprint = re.search(r"Fingerprint=([0-9A-F:]+)$", text, re.MULTILINE).group(1)
+            self._seen[name] = (subject, issuer, fingerprint.replace(":", ""))
+        return self._seen[name]
+
+
+def expected_lines(expect, certificates):
+    """The block as exact lines, or a one-line pattern for a failure."""
+    if isinstance(expect, Failed):
+        return [re.compile(f"证书路径未取得：{expect.step}（{expect.code}）。")]
+    return [HEADER,
+            f"路径总体状态={expect.status}；主机名和服务器证书策略={expect.policy}",
+            f"路径 1：{expect.status}",
+            *(certificates.layer_line(number, name, status)
+              for number, (name, status) in enumerate(expect.layers, 1))]
+
+
+def block_problems(expect, lines, certificates):
+    wanted = expected_lines(expect, certificates)
+    if len(lines) != len(wanted):
+        return [f"expected {len(wanted)} line(s), got {len(lines)}"]
+    problems = []
+    for number, (want, line) in enumerate(zip(wanted, lines), 1):
+        matches = want.fullmatch(line) if isinstance(want, re.Pattern) else want == line
+        if not matches:
+            shown = want.pattern if isinstance(want, re.Pattern) else want
+            problems.append(f"line {number}: expected {shown!r}, got {line!r}")
+    return problems
+
+
+def timing_problems(case, elapsed, wall_ms):
+    problems = []
+    if elapsed > wall_ms + TICK:
+        problems.append(f"elapsedMs {elapsed} exceeds the wall-clock time {wall_ms:.0f} ms")
+    if case.elapsed and not case.elapsed[0] <= elapsed <= case.elapsed[1]:
+        problems.append(f"elapsedMs {elapsed} outside {case.elapsed}")
+    return problems
+
+
+def settled_events(space, mark, reached):
+    """The server's events of this case once every connection it logged has ended: the probe
+    may finish before the server has logged the handshake it completed."""
+    if not space.server:
+        return []
+    if reached == NOTHING:
+        # A connection the probe should not have made may be logged just after it ended.
+        time.sleep(0.3)
+    deadline = time.monotonic() + LOG_SETTLE_SECONDS
+    while True:
+        events = space.server.events(mark)
+        opened = {e["conn"] for e in events if e["event"] == "connection"}
+        ended = {e["conn"] for e in events if e["event"] == "closed"}
+        if opened <= ended or time.monotonic() > deadline:
+            return events
+
+
+def log_problems(case, events, host):
+    connections = [e for e in events if e["event"] == "connection"]
+    handshakes = [e for e in events if e["event"] == "handshake"]
+    requests = [e for e in events if e["event"] == "request"]
+    if case.reached == NOTHING:
+        return [f"the server logged {len(connections)} connection(s)"] if connections else []
+    problems = []
+    peers = [e["peer"] for e in connections]
+    if peers != [case.address]:
+        problems.append(f"expected one connection from {case.address}, got {peers}")
+    if requests:
+        problems.append(f"the probe sent a request: {requests}")
+    if case.reached == TCP and handshakes:
+        problems.append(f"a handshake completed: {handshakes}")
+    if case.reached == HANDSHAKE:
+        seen = [(e["version"], e["sni"], e["client_certificate"]) for e in handshakes]
+        if seen != [("TLSv1.2", host, False)]:
+            problems.append(f"expected one TLS 1.2 handshake for {host} without a client "
+                            f"certificate, got (version, server name, client certificate) {seen}")
+    names = {e["sni"] for e in events if e["event"] == "handshake-failed"}
+    if names - {host}:
+        problems.append(f"server name sent: {names}")
+    return problems
+
+
+def summary_of(lines, elapsed):
+    if len(lines) == 1:
+        return f"{lines[0].removeprefix('证书路径未取得：')} {elapsed} ms"
+    policy = lines[1].rpartition("=")[2] if len(lines) > 1 else "?"
+    return f"policy={policy} layers={max(len(lines) - 3, 0)} {elapsed} ms"
+
+
+def run_case_for(lab):
+    tool = lab.program(TOOL)
+    certificates = Certificates(lab.pki.folder)
+
+    def run_case(space, case):
+        if lab.build == "windows":
+            case = replace(case, **case.windows)
+        address = lab.host if case.address == HOST else case.address
+        case = replace(case, address=address)
+        mark = space.server.mark() if space.server else 0
+        run = space.run(tool, [address, lab.host, *case.options], TOOL_TIMEOUT)
+        events = settled_events(space, mark, case.reached)
+        lines = run.stdout.splitlines()
+        # The Windows runtime ends its lines in CR LF.
+        elapsed = re.search(r"^elapsedMs=(\d+)\r?$", run.stderr, re.MULTILINE)
+        if run.returncode != 0 or not elapsed:
+            problems = [f"exit code {run.returncode}, no elapsedMs"]
+            summary = "no block"
+        else:
+            elapsed = int(elapsed.group(1))
+            problems = (block_problems(case.expect, lines, certificates)
+                        + timing_problems(case, elapsed, run.seconds * 1000)
+                        + log_problems(case, events, lab.host))
+            summary = summary_of(lines, elapsed)
+        details = "\n".join([*problems, "program output:", run.stdout + run.stderr,
+                             "server log:", *map(str, events)])
+        return Verdict(not problems, summary, details)
+
+    return run_case
+
+
+if __name__ == "__main__":
+    sys.exit(main("lab-probe", __doc__.split("\n")[0], build_cases, run_case_for))
