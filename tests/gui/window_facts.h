@@ -1,0 +1,32 @@
+#pragma once
+
+// What a window driver in another process cannot see under Wine (the font behind a control, the
+// geometry the program itself sets at a DPI other than 96, the icon of a message box), reported
+// from inside the window's test build.
+//
+// The driver posts the registered message `factsMessageName` to the main window; the test build
+// writes the facts file and answers nothing else. wParam 0 asks for the facts as they are; wParam
+// 1 first resizes the window to LOWORD(lParam) × HIWORD(lParam), as a user dragging its frame would.
+#include <windows.h>
+
+#include <string>
+
+namespace vesktest {
+
+inline constexpr wchar_t factsMessageName[] = L"VeskWindowTestFacts";
+inline constexpr WPARAM factsAsTheyAre = 0;
+inline constexpr WPARAM factsAfterResize = 1;
+
+// Installs the answering hook on the calling (GUI) thread for as long as it lives.
+class WindowFactsReporter {
+public:
+    explicit WindowFactsReporter(std::u16string factsFile);
+    WindowFactsReporter(const WindowFactsReporter&) = delete;
+    WindowFactsReporter& operator=(const WindowFactsReporter&) = delete;
+    ~WindowFactsReporter();
+
+private:
+    HHOOK hook_;
+};
+
+}  // namespace vesktest
