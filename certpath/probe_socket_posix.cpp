@@ -10,7 +10,7 @@
 #include <string>
 
 #include "certpath/failure.h"
-#include "certpath/owned.h"
+#include "common/owned.h"
 #include "certpath/probe_handshake.h"
 #include "common/utf8_encode.h"
 

@@ -8,7 +8,7 @@
 #include <sspi.h>
 #include <schannel.h>
 
-#include "certpath/owned.h"
+#include "common/owned.h"
 
 namespace veskcheck {
 

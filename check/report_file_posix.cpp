@@ -5,27 +5,13 @@
 
 #include <vector>
 
+#include "common/owned.h"
 #include "common/utf8_encode.h"
 
 namespace veskcheck {
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { close(); }
-    int get() const { return descriptor_; }
-    bool valid() const { return descriptor_ >= 0; }
-    void close() {
-        if (valid()) ::close(descriptor_);
-        descriptor_ = -1;
-    }
-
-private:
-    int descriptor_;
-};
+using FileDescriptor = Owned<int, ::close, -1>;
 
 bool writeAll(int descriptor, const std::vector<unsigned char>& bytes) {
     if (bytes.empty()) return true;
@@ -46,10 +32,13 @@ std::vector<unsigned char> littleEndianUnits(const std::u16string& text) {
 
 bool writeReportFile(const std::u16string& path, const std::u16string& text) {
     const std::string name = utf8FromUtf16(path);
-    FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!file.valid()) return false;
-    const bool complete = writeAll(file.get(), {0xFF, 0xFE}) && writeAll(file.get(), littleEndianUnits(text));
-    file.close();
+    bool complete = false;
+    {
+        const FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (file.get() < 0) return false;
+        complete = writeAll(file.get(), {0xFF, 0xFE}) && writeAll(file.get(), littleEndianUnits(text));
+    }
+    // Closed before the half-written file is removed.
     if (!complete) ::unlink(name.c_str());
     return complete;
 }

@@ -285,9 +285,7 @@ def run_case_for(lab):
             time.sleep(0.3)
         events = space.server.events(mark) if space.server else []
         problems, summary = judge(case, expect, run, events, space, lab.host)
-        details = "\n".join([*problems, "program output:", run.stdout + run.stderr,
-                             "server log:", *map(str, events)])
-        return Verdict(not problems, summary, details)
+        return Verdict.judged(problems, summary, run, events)
 
     return run_case
 

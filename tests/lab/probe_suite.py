@@ -294,9 +294,7 @@ def run_case_for(lab):
                         + timing_problems(case, elapsed, run.seconds * 1000)
                         + log_problems(case, events, lab.host))
             summary = summary_of(lines, elapsed)
-        details = "\n".join([*problems, "program output:", run.stdout + run.stderr,
-                             "server log:", *map(str, events)])
-        return Verdict(not problems, summary, details)
+        return Verdict.judged(problems, summary, run, events)
 
     return run_case
 

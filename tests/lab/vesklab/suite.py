@@ -77,6 +77,14 @@ class Verdict:
     summary: str           # what the program produced, for the result line
     details: str = ""      # printed under a failing line: what was wrong, output, server log
 
+    @classmethod
+    def judged(cls, problems, summary, run, events):
+        """The verdict on one program run: passed when no problem was found; a failure shows the
+        problems, the program's output and what the server logged."""
+        details = "\n".join([*problems, "program output:", run.stdout + run.stderr,
+                             "server log:", *map(str, events)])
+        return cls(not problems, summary, details)
+
 
 class Results:
     def __init__(self, suite):

@@ -2,8 +2,8 @@
 
 namespace veskcheck {
 
-// Owner of one system handle, released by `release` unless it still holds `empty`. Owners of a
-// probe are released in reverse order of acquisition simply because they are destroyed in
+// Owner of one system handle, released by `release` unless it still holds `empty`. Several owners
+// in one scope are released in reverse order of acquisition simply because they are destroyed in
 // reverse order of construction.
 template <typename Handle, auto release, Handle empty = Handle{}>
 class Owned {
