@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Fetch scenarios: the real fetchUrl, through tests/lab/fetch-tool, against lab servers.
 
-    python3 tests/lab/fetch_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep]
+    python3 tests/lab/fetch_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep] [--verbose]
 
 Run as root. Prints one line per case and ends with `lab-fetch-<build>: N passed, M failed`;
 the exit code is non-zero when a case failed.

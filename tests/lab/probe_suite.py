@@ -2,7 +2,7 @@
 """Certificate probe scenarios: the real probeCertificatePath, through tests/lab/probe-tool, against
 lab servers.
 
-    python3 tests/lab/probe_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep]
+    python3 tests/lab/probe_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep] [--verbose]
 
 Run as root. Prints one line per case and ends with `lab-probe-<build>: N passed, M failed`;
 the exit code is non-zero when a case failed.

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The whole program, end to end: the real vesk-check, headless, against lab servers.
 
-    python3 tests/lab/run_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep]
+    python3 tests/lab/run_suite.py --build native|windows [--build-dir DIR] [--only TEXT] [--keep] [--verbose]
     python3 tests/lab/run_suite.py --list
     python3 tests/lab/run_suite.py --scenario NAME [--build native|windows] [--build-dir DIR]
                                    [--report FILE]

@@ -87,8 +87,9 @@ class Verdict:
 
 
 class Results:
-    def __init__(self, suite):
+    def __init__(self, suite, verbose=False):
         self.suite = suite
+        self.verbose = verbose
         self.passed = 0
         self.failed = 0
         self._started = time.monotonic()
@@ -100,7 +101,7 @@ class Results:
             self.failed += 1
         mark = "PASS" if verdict.passed else "FAIL"
         print(f"{mark}  {name:<50} {verdict.summary:<36} {seconds:6.2f} s", flush=True)
-        if not verdict.passed and verdict.details:
+        if (self.verbose or not verdict.passed) and verdict.details:
             print("      " + verdict.details.rstrip().replace("\n", "\n      "), flush=True)
 
     def fail(self, name, details):
@@ -169,6 +170,9 @@ def arguments(description):
     parser.add_argument("--keep", action="store_true",
                         help="keep the work folder (certificates, server logs) for inspection; "
                              "the next run removes it")
+    parser.add_argument("--verbose", action="store_true",
+                        help="show the details (program output, server log) under passing cases "
+                             "too, not only under failing ones")
     return parser.parse_args()
 
 
@@ -180,7 +184,7 @@ def main(suite, description, build_cases, run_case_for):
     """The whole run of one suite: `build_cases(host)` gives the table, `run_case_for(lab)` the
     function that runs one case. Returns the exit code."""
     options = arguments(description)
-    results = Results(f"{suite}-{options.build}")
+    results = Results(f"{suite}-{options.build}", options.verbose)
     build_dir = options.build_dir or TOP / "build" / options.build
     with SignalGuard() as guard:
         try:
