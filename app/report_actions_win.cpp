@@ -68,7 +68,7 @@ CopyResult copyToClipboard(HWND owner, const std::u16string& text) {
     const ClipboardSession clipboard(owner);
     if (!clipboard.isOpen() || !EmptyClipboard() || SetClipboardData(CF_UNICODETEXT, block.get()) == nullptr)
         return CopyResult::failed;
-    block.handOver();
+    block.detach();  // the clipboard owns it from now on
     return CopyResult::copied;
 }
 

@@ -3,26 +3,12 @@
 // Owners for the handles the window and its report actions hold. Windows only.
 #include <windows.h>
 
+#include "common/owned.h"
+
 namespace veskcheck {
 
 // The one font of all controls, deleted after the window (and with it every control) is gone.
-class FontOwner {
-public:
-    FontOwner() = default;
-    FontOwner(const FontOwner&) = delete;
-    FontOwner& operator=(const FontOwner&) = delete;
-    ~FontOwner() {
-        if (font_ != nullptr) DeleteObject(font_);
-    }
-    HFONT get() const { return font_; }
-    void reset(HFONT font) {
-        if (font_ != nullptr) DeleteObject(font_);
-        font_ = font;
-    }
-
-private:
-    HFONT font_ = nullptr;
-};
+using FontOwner = Owned<HFONT, DeleteObject>;
 
 // A device context taken with GetDC (of a window, or of the whole screen for none).
 class WindowDc {
@@ -40,23 +26,10 @@ private:
     HDC dc_;
 };
 
-// A movable memory block, freed unless it has been handed to the clipboard.
-class GlobalBlock {
-public:
-    explicit GlobalBlock(HGLOBAL block) : block_(block) {}
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    ~GlobalBlock() {
-        if (block_ != nullptr) GlobalFree(block_);
-    }
-    HGLOBAL get() const { return block_; }
-    void handOver() { block_ = nullptr; }  // the clipboard owns it from now on
+// A movable memory block, freed unless it has been handed to the clipboard (`detach`).
+using GlobalBlock = Owned<HGLOBAL, GlobalFree>;
 
-private:
-    HGLOBAL block_;
-};
-
-// The clipboard, open for one copy and closed again on every way out.
+// The clipboard, open for one use and closed again on every way out.
 class ClipboardSession {
 public:
     explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}

@@ -12,11 +12,14 @@ public:
     explicit Owned(Handle h) : handle_(h) {}
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
-    ~Owned() {
-        if (handle_ != empty) release(handle_);
-    }
+    ~Owned() { reset(empty); }
     Handle get() const { return handle_; }
     Handle* out() { return &handle_; }  // for the "fills a handle" calling style
+    void reset(Handle h) {
+        if (handle_ != empty) release(handle_);
+        handle_ = h;
+    }
+    void detach() { handle_ = empty; }  // another owner (the clipboard, say) has taken the handle
 
 private:
     Handle handle_ = empty;

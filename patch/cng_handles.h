@@ -7,72 +7,52 @@
 
 #include <vector>
 
+#include "common/owned.h"
 #include "patch/patch_error.h"
 
 namespace veskpatch {
 
 inline bool cngFailed(NTSTATUS status) { return status < 0; }
 
+inline void closeAlgorithmProvider(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
+
 class CngAlgorithmHandle {
 public:
     explicit CngAlgorithmHandle(const wchar_t* algorithm) {
-        if (cngFailed(BCryptOpenAlgorithmProvider(&handle_, algorithm, nullptr, 0))) {
-            handle_ = nullptr;
+        if (cngFailed(BCryptOpenAlgorithmProvider(handle_.out(), algorithm, nullptr, 0))) {
+            handle_.detach();  // a failed open leaves nothing to close
             throw PatchError("无法初始化 Windows 加密算法。");
         }
     }
-    CngAlgorithmHandle(const CngAlgorithmHandle&) = delete;
-    CngAlgorithmHandle& operator=(const CngAlgorithmHandle&) = delete;
-    ~CngAlgorithmHandle() {
-        if (handle_ != nullptr) BCryptCloseAlgorithmProvider(handle_, 0);
-    }
-    BCRYPT_ALG_HANDLE get() const { return handle_; }
+    BCRYPT_ALG_HANDLE get() const { return handle_.get(); }
 
 private:
-    BCRYPT_ALG_HANDLE handle_ = nullptr;
+    veskcheck::Owned<BCRYPT_ALG_HANDLE, closeAlgorithmProvider> handle_;
 };
 
-// A hash with the object buffer CNG works in; the buffer must outlive the handle.
+// A hash with the object buffer CNG works in. The buffer is declared first so that it outlives
+// the handle.
 class CngHashObject {
 public:
     explicit CngHashObject(const CngAlgorithmHandle& algorithm) {
+        ULONG objectLength = 0;
         ULONG written = 0;
-        if (cngFailed(BCryptGetProperty(algorithm.get(), BCRYPT_OBJECT_LENGTH,
-                                        reinterpret_cast<PUCHAR>(&objectLength_), sizeof(objectLength_),
-                                        &written, 0)))
+        if (cngFailed(BCryptGetProperty(algorithm.get(), BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
+                                        sizeof(objectLength), &written, 0)))
             throw PatchError("无法读取 SHA-256 工作区大小。");
-        buffer_.assign(objectLength_, 0);
-        if (cngFailed(BCryptCreateHash(algorithm.get(), &handle_, buffer_.data(), objectLength_, nullptr, 0, 0))) {
-            handle_ = nullptr;
+        buffer_.assign(objectLength, 0);
+        if (cngFailed(BCryptCreateHash(algorithm.get(), handle_.out(), buffer_.data(), objectLength, nullptr, 0, 0))) {
+            handle_.detach();  // a failed creation leaves nothing to destroy
             throw PatchError("无法创建 SHA-256 上下文。");
         }
     }
-    CngHashObject(const CngHashObject&) = delete;
-    CngHashObject& operator=(const CngHashObject&) = delete;
-    ~CngHashObject() {
-        if (handle_ != nullptr) BCryptDestroyHash(handle_);
-    }
-    BCRYPT_HASH_HANDLE get() const { return handle_; }
+    BCRYPT_HASH_HANDLE get() const { return handle_.get(); }
 
 private:
-    BCRYPT_HASH_HANDLE handle_ = nullptr;
-    ULONG objectLength_ = 0;
     std::vector<UCHAR> buffer_;
+    veskcheck::Owned<BCRYPT_HASH_HANDLE, BCryptDestroyHash> handle_;
 };
 
-class CngKeyHandle {
-public:
-    CngKeyHandle() = default;
-    CngKeyHandle(const CngKeyHandle&) = delete;
-    CngKeyHandle& operator=(const CngKeyHandle&) = delete;
-    ~CngKeyHandle() {
-        if (handle_ != nullptr) BCryptDestroyKey(handle_);
-    }
-    BCRYPT_KEY_HANDLE get() const { return handle_; }
-    BCRYPT_KEY_HANDLE* out() { return &handle_; }
-
-private:
-    BCRYPT_KEY_HANDLE handle_ = nullptr;
-};
+using CngKeyHandle = veskcheck::Owned<BCRYPT_KEY_HANDLE, BCryptDestroyKey>;
 
 }  // namespace veskpatch

@@ -6,10 +6,12 @@
 #include <thread>
 #include <utility>
 
+#include "app/window_owners.h"
 #include "common/win_text.h"
 
 namespace vesktest {
 
+using veskcheck::ClipboardSession;
 using veskcheck::fromWide;
 using veskcheck::wideBuffer;
 using veskcheck::wideText;
@@ -121,28 +123,9 @@ bool isShown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIB
 
 void click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
-namespace {
-
-// The clipboard, open while the driver reads or empties it.
-class OpenedClipboard {
-public:
-    OpenedClipboard() : open_(OpenClipboard(nullptr) != FALSE) {}
-    OpenedClipboard(const OpenedClipboard&) = delete;
-    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
-    ~OpenedClipboard() {
-        if (open_) CloseClipboard();
-    }
-    bool isOpen() const { return open_; }
-
-private:
-    bool open_;
-};
-
-}  // namespace
-
 ClipboardText readClipboard() {
     ClipboardText result;
-    const OpenedClipboard clipboard;
+    const ClipboardSession clipboard(nullptr);
     if (!clipboard.isOpen()) return result;
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (data == nullptr) return result;
@@ -156,7 +139,7 @@ ClipboardText readClipboard() {
 }
 
 bool emptyClipboard() {
-    const OpenedClipboard clipboard;
+    const ClipboardSession clipboard(nullptr);
     return clipboard.isOpen() && EmptyClipboard();
 }
 
@@ -167,38 +150,35 @@ std::vector<unsigned char> fileBytes(const std::u16string& path) {
 
 namespace {
 
+// Part of the screen copied into a memory bitmap. The members go in reverse order: the bitmap is
+// taken out of the memory DC before either is deleted, and the screen's DC is released last.
 class ScreenCopy {
 public:
     ScreenCopy(int width, int height)
-        : screen_(GetDC(nullptr)), memory_(CreateCompatibleDC(screen_)),
-          bitmap_(CreateCompatibleBitmap(screen_, width, height)) {
-        if (memory_ != nullptr && bitmap_ != nullptr) previous_ = SelectObject(memory_, bitmap_);
+        : memory_(CreateCompatibleDC(screen_.get())), bitmap_(CreateCompatibleBitmap(screen_.get(), width, height)) {
+        if (memory_.get() != nullptr && bitmap_.get() != nullptr) previous_ = SelectObject(memory_.get(), bitmap_.get());
     }
     ScreenCopy(const ScreenCopy&) = delete;
     ScreenCopy& operator=(const ScreenCopy&) = delete;
     ~ScreenCopy() {
-        if (previous_ != nullptr) SelectObject(memory_, previous_);
-        if (bitmap_ != nullptr) DeleteObject(bitmap_);
-        if (memory_ != nullptr) DeleteDC(memory_);
-        if (screen_ != nullptr) ReleaseDC(nullptr, screen_);
+        if (previous_ != nullptr) SelectObject(memory_.get(), previous_);
     }
     bool copy(const RECT& from) {
-        return previous_ != nullptr &&
-               BitBlt(memory_, 0, 0, from.right - from.left, from.bottom - from.top, screen_, from.left, from.top,
-                      SRCCOPY);
+        return previous_ != nullptr && BitBlt(memory_.get(), 0, 0, from.right - from.left, from.bottom - from.top,
+                                              screen_.get(), from.left, from.top, SRCCOPY);
     }
     std::vector<unsigned char> pixels(BITMAPINFOHEADER& header) const {
         std::vector<unsigned char> bits(static_cast<std::size_t>(((header.biWidth * 3 + 3) & ~3) * header.biHeight));
-        if (!GetDIBits(memory_, bitmap_, 0, static_cast<UINT>(header.biHeight), bits.data(),
+        if (!GetDIBits(memory_.get(), bitmap_.get(), 0, static_cast<UINT>(header.biHeight), bits.data(),
                        reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS))
             bits.clear();
         return bits;
     }
 
 private:
-    HDC screen_;
-    HDC memory_;
-    HBITMAP bitmap_;
+    veskcheck::WindowDc screen_{nullptr};
+    veskcheck::Owned<HDC, DeleteDC> memory_;
+    veskcheck::Owned<HBITMAP, DeleteObject> bitmap_;
     HGDIOBJ previous_ = nullptr;
 };
 

@@ -21,6 +21,8 @@
 #include <vector>
 
 #include "app/process_arguments.h"
+#include "app/window_owners.h"
+#include "common/owned.h"
 #include "common/utf8_encode.h"
 #include "common/win_text.h"
 #include "driver_case.h"
@@ -326,23 +328,20 @@ class ResourceFile {
 public:
     explicit ResourceFile(const std::u16string& path)
         : module_(LoadLibraryExW(wideText(path), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-    ResourceFile(const ResourceFile&) = delete;
-    ResourceFile& operator=(const ResourceFile&) = delete;
-    ~ResourceFile() {
-        if (module_ != nullptr) FreeLibrary(module_);
-    }
-    bool has(LPCWSTR type, WORD id) const {
-        return module_ != nullptr && FindResourceW(module_, MAKEINTRESOURCEW(id), type) != nullptr;
-    }
+    bool has(LPCWSTR type, WORD id) const { return find(type, id) != nullptr; }
     std::string text(LPCWSTR type, WORD id) const {
-        const HRSRC found = module_ != nullptr ? FindResourceW(module_, MAKEINTRESOURCEW(id), type) : nullptr;
-        const HGLOBAL loaded = found != nullptr ? LoadResource(module_, found) : nullptr;
+        const HRSRC found = find(type, id);
+        const HGLOBAL loaded = found != nullptr ? LoadResource(module_.get(), found) : nullptr;
         const auto* bytes = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-        return bytes != nullptr ? std::string(bytes, SizeofResource(module_, found)) : std::string();
+        return bytes != nullptr ? std::string(bytes, SizeofResource(module_.get(), found)) : std::string();
     }
 
 private:
-    HMODULE module_;
+    HRSRC find(LPCWSTR type, WORD id) const {
+        return module_.get() != nullptr ? FindResourceW(module_.get(), MAKEINTRESOURCEW(id), type) : nullptr;
+    }
+
+    veskcheck::Owned<HMODULE, FreeLibrary> module_;
 };
 
 // Both programs carry the manifest and the icon the window relies on. Wine changes the DPI of
@@ -382,27 +381,12 @@ void copyReport(Case& c) {
     s.expectClosed();
 }
 
-// The clipboard, held open by the driver so that the program cannot open it.
-class HeldClipboard {
-public:
-    HeldClipboard() : held_(OpenClipboard(nullptr) != FALSE) {}
-    HeldClipboard(const HeldClipboard&) = delete;
-    HeldClipboard& operator=(const HeldClipboard&) = delete;
-    ~HeldClipboard() {
-        if (held_) CloseClipboard();
-    }
-    bool held() const { return held_; }
-
-private:
-    bool held_;
-};
-
 void copyWhileClipboardBusy(Case& c) {
     Session s = c.startScripted("ok", 0);
     if (!s.ready()) return;
     s.expectState(finishedState(scriptedAdvice("ok"), withReport), "after the run");
-    const HeldClipboard busy;
-    c.verdict.expect(busy.held(), "the driver could not hold the clipboard");
+    const veskcheck::ClipboardSession busy(nullptr);  // held by the driver, so the program cannot open it
+    c.verdict.expect(busy.isOpen(), "the driver could not hold the clipboard");
     click(s.button(103));
     c.expectBox(c.answerMessageBox(s, true), expected::copyFailed, expected::copyCaption, "none", "copy while busy");
     s.expectClosed();

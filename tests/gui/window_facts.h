@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "common/owned.h"
+
 namespace vesktest {
 
 inline constexpr wchar_t factsMessageName[] = L"VeskWindowTestFacts";
@@ -21,12 +23,9 @@ inline constexpr WPARAM factsAfterResize = 1;
 class WindowFactsReporter {
 public:
     explicit WindowFactsReporter(std::u16string factsFile);
-    WindowFactsReporter(const WindowFactsReporter&) = delete;
-    WindowFactsReporter& operator=(const WindowFactsReporter&) = delete;
-    ~WindowFactsReporter();
 
 private:
-    HHOOK hook_;
+    veskcheck::Owned<HHOOK, UnhookWindowsHookEx> hook_;
 };
 
 }  // namespace vesktest

@@ -143,11 +143,7 @@ LRESULT CALLBACK answer(int code, WPARAM removed, LPARAM parameter) {
 WindowFactsReporter::WindowFactsReporter(std::u16string file) {
     factsFile = std::move(file);
     factsMessage = RegisterWindowMessageW(factsMessageName);
-    hook_ = SetWindowsHookExW(WH_GETMESSAGE, answer, nullptr, GetCurrentThreadId());
-}
-
-WindowFactsReporter::~WindowFactsReporter() {
-    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    hook_.reset(SetWindowsHookExW(WH_GETMESSAGE, answer, nullptr, GetCurrentThreadId()));
 }
 
 }  // namespace vesktest
