@@ -12,17 +12,12 @@ namespace {
 
 constexpr int windowModeUnavailable = 1;
 
-std::u16string argumentText(const char* argument) {
-    const std::string bytes(argument);
-    return veskpatch::decodeUtf8Strict({reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()});
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::u16string> arguments;
     try {
-        for (int i = 0; i < argc; ++i) arguments.push_back(argumentText(argv[i]));
+        for (int i = 0; i < argc; ++i) arguments.push_back(veskpatch::decodeUtf8Strict(argv[i]));
     } catch (const veskpatch::PatchError&) {
         // A file name that is not UTF-8 cannot be written under its own name.
         return veskcheck::headlessReportNotWritten;

@@ -18,7 +18,7 @@ void checkHandshakeInput(std::size_t held, std::size_t received) {
 
 // The handshake's resources all live inside handshakeAndDescribe, so they are released before
 // either failure line is built here.
-std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t port, std::u16string hostName,
+std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,
                                     const CancelFlag& cancel) {
     try {
         const ProbeDeadline deadline = startProbeDeadline(cancel);

@@ -12,7 +12,7 @@ namespace veskcheck {
 // presented, and returns the report block for that address, ending in "\r\n". Every failure,
 // including a cancel and the 6-second budget running out, becomes a single report line instead:
 // the probe never throws a standard exception. The socket layer must already be initialised.
-std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t port, std::u16string hostName,
+std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,
                                     const CancelFlag& cancel);
 
 }  // namespace veskcheck

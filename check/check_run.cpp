@@ -2,9 +2,11 @@
 
 #include <set>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "check/report_text.h"
+#include "common/ascii_text.h"
 #include "net/advice.h"
 #include "net/fetch.h"
 
@@ -36,21 +38,17 @@ private:
     bool started_ = false;
 };
 
-std::u16string widened(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
 std::u16string openingBlock(const CheckServices& services) {
     std::u16string text = headerLine();
     text += timeLines(services.timestamp(false), services.timestamp(true));
     text += systemLine(services.systemDescription());
-    text += scopeBlock(widened(services.cdnHost));
+    text += scopeBlock(widenedAscii(services.cdnHost));
     return text;
 }
 
 // Bodies are moved out before an outcome is copied into the log, so the log never holds one.
 Bytes takeBody(FetchOutcome& fetch) {
-    Bytes body = std::move(fetch.body);
-    fetch.body.clear();
-    return body;
+    return std::exchange(fetch.body, {});
 }
 
 // One connection mode: the manifest, then (if that worked) the signature, then (if that worked
@@ -78,7 +76,7 @@ FetchOutcome checkOneMode(ConnectionMode mode, const CancelFlag& cancel, const C
 // Each distinct address the fetches reached is probed once, in order of first appearance.
 std::u16string certificateSection(const std::vector<FetchOutcome>& fetchLog, const CancelFlag& cancel,
                                   const CheckServices& services) {
-    const std::u16string host = widened(services.cdnHost);
+    const std::u16string host = widenedAscii(services.cdnHost);
     std::u16string text = certificateHeading();
     std::set<std::u16string> inspected;
     for (const FetchOutcome& fetch : fetchLog) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/ascii_text.h"
 #include "common/decimal_text.h"
 
 namespace veskcheck {
@@ -14,8 +15,6 @@ std::u16string signedDecimal(std::int32_t value) {
 }
 
 // libcurl's version texts are ASCII; each byte becomes one unit.
-std::u16string widened(std::string_view text) { return std::u16string(text.begin(), text.end()); }
-
 bool isIpv4Only(ConnectionMode mode) { return mode != ConnectionMode::SystemChosen; }
 
 std::u16string_view diagnosticModeWord(ConnectionMode mode) {
@@ -52,7 +51,7 @@ std::u16string scopeBlock(std::u16string_view cdnHost) {
 }
 
 std::u16string componentLine(std::string_view libcurlVersion, std::string_view tlsBackend) {
-    return u"下载组件：" + widened(libcurlVersion) + u" / " + widened(tlsBackend) + u"\r\n";
+    return u"下载组件：" + widenedAscii(libcurlVersion) + u" / " + widenedAscii(tlsBackend) + u"\r\n";
 }
 
 std::u16string internalErrorLine() { return u"检测工具内部错误；结果可能不完整。\r\n"; }

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "common/ascii_text.h"
+
 namespace veskcheck {
 namespace {
 
@@ -76,7 +78,7 @@ FailureCategory searchCertErrorRules(std::string_view errorText, FailureCategory
         const bool named = upper.find(rule.name) != std::string::npos;
         const bool coded = !rule.code.empty() && upper.find(rule.code) != std::string::npos;
         if (named || coded) {
-            detail.assign(rule.name.begin(), rule.name.end());
+            detail = widenedAscii(rule.name);
             return rule.category;
         }
     }

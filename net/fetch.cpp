@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "common/ascii_text.h"
 #include "common/tick_clock.h"
 #include "net/classify.h"
 
@@ -17,9 +18,6 @@ namespace {
 constexpr long connectTimeoutMs = 15000;
 constexpr long totalTimeoutMs = 20000;
 constexpr char userAgent[] = "VeskAutoPatch";
-constexpr std::int32_t curlAbortedByCallback = 42;
-constexpr std::int32_t curlFailedInit = 2;
-constexpr std::int32_t curlFileSizeExceeded = 63;
 constexpr long httpOk = 200;
 constexpr std::size_t maxPeerAddressLength = 64;
 
@@ -106,7 +104,7 @@ std::u16string peerAddress(CURL* curl) {
     if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp) != CURLE_OK || primaryIp == nullptr) return {};
     const std::string_view text(primaryIp);
     if (!isPlainAddress(text)) return {};
-    return std::u16string(text.begin(), text.end());
+    return widenedAscii(text);
 }
 
 void readTransferInfo(CURL* curl, FetchOutcome& outcome) {
@@ -122,7 +120,7 @@ void readTransferInfo(CURL* curl, FetchOutcome& outcome) {
 // The body rules on top of the classification: an oversized 200 is an invalid manifest, a failed
 // append is unknown, an empty 200 is an invalid manifest, and only an Ok outcome keeps its bytes.
 void applyBodyRules(FetchOutcome& outcome, BodySink& sink) {
-    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == curlFileSizeExceeded))
+    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == CURLE_FILESIZE_EXCEEDED))
         outcome.category = FailureCategory::ManifestInvalid;
     if (sink.writeFailed) {
         outcome.category = FailureCategory::Unknown;
@@ -141,13 +139,13 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
     FetchOutcome outcome;
     outcome.mode = mode;
     if (cancel.load()) {
-        outcome.curlCode = curlAbortedByCallback;
+        outcome.curlCode = CURLE_ABORTED_BY_CALLBACK;
         outcome.category = FailureCategory::Cancelled;
         return outcome;
     }
     const EasyHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
-        outcome.curlCode = curlFailedInit;
+        outcome.curlCode = CURLE_FAILED_INIT;
         return outcome;
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};

@@ -157,6 +157,8 @@ private:
     }
 
     std::uint64_t parseNumber() {
+        // The runtime's own digit test, as the updater makes it: the Windows runtime also takes other
+        // Unicode digits here ("0²" is a leading zero there), the Linux one only ASCII digits.
         if (text_[pos_] == u'0' && remaining() > 1 && std::iswdigit(static_cast<std::wint_t>(text_[pos_ + 1])))
             throw PatchError(leadingZeroMessage);
         std::uint64_t value = 0;

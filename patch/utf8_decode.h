@@ -2,6 +2,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace veskpatch {
 
@@ -9,5 +10,9 @@ namespace veskpatch {
 // ill-formed sequence, anywhere, raises PatchError "JSON 不是有效的 UTF-8。". An empty input gives
 // an empty text.
 std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes);
+
+inline std::u16string decodeUtf8Strict(std::string_view text) {
+    return decodeUtf8Strict({reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+}
 
 }  // namespace veskpatch

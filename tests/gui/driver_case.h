@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii_text.h"
 #include "remote_window.h"
 #include "window_facts.h"
 
@@ -26,7 +27,6 @@ struct DriverSettings {
 };
 
 std::string quoted(const std::u16string& text);  // UTF-8, with CR and LF written as \r and \n
-std::u16string widened(std::string_view ascii);
 
 // The differences one case found; the case passes when there are none.
 class Verdict {
@@ -133,7 +133,7 @@ public:
                    const std::string& what);
 
 private:
-    std::u16string factsFile() const { return workFile(u"facts-" + widened(name_) + u".txt"); }
+    std::u16string factsFile() const { return workFile(u"facts-" + veskcheck::widenedAscii(name_) + u".txt"); }
 
     const DriverSettings& settings_;
     std::string name_;

@@ -4,13 +4,17 @@
 #include <thread>
 #include <utility>
 
+#include "common/ascii_text.h"
+#include "common/decimal_text.h"
 #include "common/utf8_encode.h"
 #include "common/win_text.h"
 #include "expected_texts.h"
 
 namespace vesktest {
 
+using veskcheck::decimalText;
 using veskcheck::wideText;
+using veskcheck::widenedAscii;
 
 namespace {
 
@@ -43,8 +47,6 @@ std::string quoted(const std::u16string& text) {
     }
     return line + "\"";
 }
-
-std::u16string widened(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 void Verdict::expect(bool condition, const std::string& what) {
     if (!condition) failures_.push_back(what);
@@ -147,8 +149,8 @@ void Session::expectClosed(milliseconds timeout) {
 }
 
 Session Case::startScripted(std::string_view scenario, int runMs, int cancelLagMs) {
-    const std::u16string line = u"\"" + settings_.fakeProgram + u"\" " + widened(scenario) + u" " +
-                                widened(std::to_string(runMs)) + u" " + widened(std::to_string(cancelLagMs)) + u" \"" +
+    const std::u16string line = u"\"" + settings_.fakeProgram + u"\" " + widenedAscii(scenario) + u" " +
+                                decimalText(runMs) + u" " + decimalText(cancelLagMs) + u" \"" +
                                 factsFile() + u"\"";
     return Session(verdict, line, factsFile());
 }
@@ -158,7 +160,7 @@ Session Case::startReal() { return Session(verdict, u"\"" + settings_.realProgra
 void Case::screenshot(const Session& session, const std::string& name) {
     // A text just set is painted when the window's thread gets to it.
     std::this_thread::sleep_for(milliseconds(500));
-    verdict.expect(captureWindow(session.main(), workFile(widened(name) + u".bmp")),
+    verdict.expect(captureWindow(session.main(), workFile(widenedAscii(name) + u".bmp")),
                    "screenshot " + name + " not written");
 }
 

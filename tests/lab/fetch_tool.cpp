@@ -3,12 +3,11 @@
 //   fetch-tool URL ipv4|system CAP [--cancel-before | --cancel-after-ms N]
 #include <curl/curl.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
+#include "delayed_cancel.h"
 #include "net/fetch.h"
 #include "patch/digest.h"
 #include "utf8_text.h"
@@ -68,15 +67,8 @@ int main(int argc, char** argv) {
     }
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) return 70;
     CancelFlag cancel{arguments.cancelBefore};
-    std::thread canceller;
-    if (arguments.cancelAfterMs >= 0) {
-        canceller = std::thread([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(arguments.cancelAfterMs));
-            cancel.store(true);
-        });
-    }
+    const vesktest::DelayedCancel canceller(cancel, arguments.cancelAfterMs);
     const FetchOutcome outcome = fetchUrl(arguments.mode, cancel, arguments.url, arguments.cap);
-    if (canceller.joinable()) canceller.join();
     printOutcome(outcome);
     std::fflush(stdout);
     curl_global_cleanup();

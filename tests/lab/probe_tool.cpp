@@ -5,16 +5,14 @@
 //   probe-tool ADDRESS HOST [--port N] [--cancel-after-ms N]
 #include <curl/curl.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
-#include <string_view>
-#include <thread>
 
 #include "certpath/probe.h"
 #include "common/tick_clock.h"
+#include "delayed_cancel.h"
+#include "patch/patch_error.h"
 #include "patch/utf8_decode.h"
 #include "utf8_text.h"
 
@@ -29,14 +27,10 @@ struct Arguments {
     long cancelAfterMs = -1;
 };
 
-std::u16string wideArgument(std::string_view text) {
-    return veskpatch::decodeUtf8Strict({reinterpret_cast<const unsigned char*>(text.data()), text.size()});
-}
-
 bool parseArguments(int argc, char** argv, Arguments& arguments) {
     if (argc < 3) return false;
-    arguments.address = wideArgument(argv[1]);
-    arguments.host = wideArgument(argv[2]);
+    arguments.address = veskpatch::decodeUtf8Strict(argv[1]);
+    arguments.host = veskpatch::decodeUtf8Strict(argv[2]);
     for (int i = 3; i < argc; i += 2) {
         const std::string option = argv[i];
         if (i + 1 == argc) return false;
@@ -58,26 +52,23 @@ void printLines(const std::u16string& block) {
 
 int main(int argc, char** argv) {
     Arguments arguments;
+    bool parsed = false;
     try {
-        if (!parseArguments(argc, argv, arguments)) throw std::invalid_argument("usage");
-    } catch (const std::exception&) {
+        parsed = parseArguments(argc, argv, arguments);
+    } catch (const veskpatch::PatchError&) {
+        // an address or host that is not UTF-8
+    }
+    if (!parsed) {
         std::fprintf(stderr, "usage: probe-tool ADDRESS HOST [--port N] [--cancel-after-ms N]\n");
         return 64;
     }
     // The probe relies on the socket layer that libcurl's global initialisation starts.
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) return 70;
     CancelFlag cancel{false};
-    std::thread canceller;
-    if (arguments.cancelAfterMs >= 0) {
-        canceller = std::thread([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(arguments.cancelAfterMs));
-            cancel.store(true);
-        });
-    }
+    const vesktest::DelayedCancel canceller(cancel, arguments.cancelAfterMs);
     const std::uint64_t start = tickCountMs();
     const std::u16string block = probeCertificatePath(arguments.address, arguments.port, arguments.host, cancel);
     const std::uint64_t elapsedMs = tickCountMs() - start;
-    if (canceller.joinable()) canceller.join();
     printLines(block);
     std::fprintf(stderr, "elapsedMs=%llu\n", static_cast<unsigned long long>(elapsedMs));
     std::fflush(stdout);
