@@ -8,3 +8,16 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 log() { printf '%s: %s\n' "$(basename "$0")" "$*" >&2; }
+
+# Installs those of the given Debian packages that are not installed yet; the package lists must
+# be current (scripts/setup sees to that).
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        log "installing ${missing[*]}"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}

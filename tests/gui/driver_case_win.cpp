@@ -1,6 +1,7 @@
 #include "driver_case.h"
 
 #include <algorithm>
+#include <charconv>
 #include <thread>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "common/utf8_encode.h"
 #include "common/win_text.h"
 #include "expected_texts.h"
+#include "temp_folder.h"
 
 namespace vesktest {
 
@@ -69,7 +71,9 @@ std::string Facts::value(std::string_view key) const {
 
 long long Facts::number(std::string_view key, std::size_t index) const {
     const std::vector<std::string> values = words(value(key));
-    return index < values.size() ? std::stoll(values[index]) : -1;
+    long long number = -1;  // stays so when the word is missing or is not a number
+    if (index < values.size()) std::from_chars(values[index].data(), values[index].data() + values[index].size(), number);
+    return number;
 }
 
 std::vector<std::vector<std::string>> Facts::all(std::string_view key) const {

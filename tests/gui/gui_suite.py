@@ -27,7 +27,8 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "lab"))
 
 from vesklab.lab import BOTH, TOP, Lab, ServerSetup, route  # noqa: E402
-from vesklab.suite import Interrupted, Results, SignalGuard, Verdict  # noqa: E402
+from vesklab.suite import Interrupted, Results, SignalGuard, Verdict, selected  # noqa: E402
+from vesklab.wine import windows_path  # noqa: E402
 from run_suite import MANIFEST, sign  # noqa: E402
 
 DRIVER = "tests/gui/vesk-window-driver"
@@ -102,11 +103,6 @@ class VirtualDisplay:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-
-
-def windows_path(path):
-    # Wine maps the whole Unix tree to drive Z:.
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def set_prefix(lab, dpi):
@@ -193,9 +189,7 @@ def main():
                 lab.wine_prefix.env["DISPLAY"] = display.name
                 if chosen.keep:
                     print(f"work folder: {lab.work}", flush=True)
-                for phase in phases():
-                    if chosen.only and not any(text in phase.name for text in chosen.only):
-                        continue
+                for phase in selected(phases(), chosen.only):
                     try:
                         run_phase(lab, display.name, phase, results)
                     except Exception:

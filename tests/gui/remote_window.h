@@ -56,8 +56,6 @@ struct ClipboardText {
 ClipboardText readClipboard();
 bool emptyClipboard();
 
-std::vector<unsigned char> fileBytes(const std::u16string& path);
-
 // Writes what is on the screen inside `window`'s frame as a 24-bit BMP file; false on failure.
 bool captureWindow(HWND window, const std::u16string& path);
 

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 #include <utility>
 
@@ -141,11 +140,6 @@ ClipboardText readClipboard() {
 bool emptyClipboard() {
     const ClipboardSession clipboard(nullptr);
     return clipboard.isOpen() && EmptyClipboard();
-}
-
-std::vector<unsigned char> fileBytes(const std::u16string& path) {
-    std::ifstream file(std::filesystem::path(wideText(path)), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 namespace {

@@ -29,6 +29,7 @@
 #include "expected_texts.h"
 #include "fake_reports.h"
 #include "net/advice.h"
+#include "temp_folder.h"
 
 namespace {
 

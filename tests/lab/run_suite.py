@@ -42,7 +42,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from vesklab.lab import BOTH, DEFAULT_HOST, TOP, Lab, ServerSetup, route  # noqa: E402
 from vesklab.pki import AUTHORITIES, CHAINS  # noqa: E402
-from vesklab.suite import FailureCategory as C, SignalGuard, Verdict, main  # noqa: E402
+from vesklab.suite import TICK_MS, FailureCategory as C, SignalGuard, Verdict, main  # noqa: E402
+from vesklab.wine import windows_path  # noqa: E402
 
 PROGRAM = "app/vesk-check"
 SIGNING_KEY = TOP / "tests/keys/manifest-test.key.pem"
@@ -50,8 +51,6 @@ MANIFEST = (TOP / "tests/data/minimal-manifest.json").read_bytes()
 MANIFEST_CAP = 16 * 1024 * 1024
 # Worst case of one run: two 20 s transfer limits and two 6 s probes, plus Wine's start.
 PROGRAM_TIMEOUT = 90
-# GetTickCount64 advances in steps of up to 16 ms on Windows.
-TICK_MS = 16
 V4, V6 = "127.0.0.1", "::1"
 
 # ---- The report's fixed texts -------------------------------------------------------------------
@@ -524,8 +523,7 @@ class Runner:
         self.problems = []
 
     def path_argument(self, path):
-        # Wine maps the whole Unix tree to drive Z:.
-        return "Z:" + str(path).replace("/", "\\") if self.lab.build == "windows" else str(path)
+        return windows_path(path) if self.lab.build == "windows" else str(path)
 
     def run_program(self, space, report):
         started = time.time()

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "net/advice.h"
-#include "patch_expect.h"
+#include "utf8_text.h"
 
 namespace veskcheck {
 namespace {

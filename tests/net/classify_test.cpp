@@ -4,7 +4,7 @@
 #include <string>
 
 #include "net/classify.h"
-#include "patch_expect.h"
+#include "utf8_text.h"
 
 namespace veskcheck {
 namespace {

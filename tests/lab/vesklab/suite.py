@@ -16,6 +16,7 @@ import traceback
 from dataclasses import dataclass
 
 from .lab import TOP, Lab
+from .shield import SIGNALS
 
 
 class FailureCategory(enum.IntEnum):
@@ -48,14 +49,12 @@ class Interrupted(BaseException):
 
 
 class SignalGuard:
-    SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
-
     def __init__(self):
         self.received = None
         self._previous = {}
 
     def __enter__(self):
-        for signum in self.SIGNALS:
+        for signum in SIGNALS:
             self._previous[signum] = signal.signal(signum, self._handle)
         return self
 
@@ -84,6 +83,22 @@ class Verdict:
         details = "\n".join([*problems, "program output:", run.stdout + run.stderr,
                              "server log:", *map(str, events)])
         return cls(not problems, summary, details)
+
+
+# GetTickCount64 advances in steps of up to 16 ms on Windows.
+TICK_MS = 16
+
+
+def elapsed_problems(elapsed, wall_ms, bounds=None):
+    """A program's own elapsedMs against the wall clock around it, which includes the program's
+    start, so elapsedMs may only fall short of it, give or take one tick; and against the case's
+    (lowest, highest) bounds when it has them."""
+    problems = []
+    if elapsed > wall_ms + TICK_MS:
+        problems.append(f"elapsedMs {elapsed} exceeds the wall-clock time {wall_ms:.0f} ms")
+    if bounds and not bounds[0] <= elapsed <= bounds[1]:
+        problems.append(f"elapsedMs {elapsed} outside {bounds}")
+    return problems
 
 
 class Results:

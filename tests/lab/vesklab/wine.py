@@ -11,6 +11,11 @@ import subprocess
 from pathlib import Path
 
 
+def windows_path(path):
+    """The name a Wine program knows a Unix path by: Wine maps the whole Unix tree to drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 class WinePrefix:
     """A private copy of a Wine prefix, with the environment that selects it."""
 
