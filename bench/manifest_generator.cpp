@@ -7,11 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "patch/manifest.h"
+
 namespace veskbench {
 namespace {
-
-// The reader refuses longer arrays, so no manifest holds more entries than this.
-constexpr std::uint32_t maxEntries = 200000;
 
 // Texts below are JSON source text, escapes included, exactly as they stand in the document.
 constexpr std::string_view header =
@@ -142,19 +141,19 @@ std::vector<unsigned char> generateLargestManifest() {
     // Reserved once, so that the document is never copied while it grows and the process's peak
     // memory reflects the parser rather than the generator.
     std::vector<unsigned char> document;
-    document.reserve(manifestByteLimit);
+    document.reserve(veskpatch::maxManifestBytes);
     append(document, header);
     Random random;
     std::string entry;
-    for (std::uint32_t index = 0; index < maxEntries; ++index) {
+    for (std::uint32_t index = 0; index < veskpatch::maxFileEntries; ++index) {
         composeEntry(entry, index, random);
         const std::string_view separator = index == 0 ? std::string_view() : entrySeparator;
-        if (document.size() + separator.size() + entry.size() + closing.size() > manifestByteLimit) break;
+        if (document.size() + separator.size() + entry.size() + closing.size() > veskpatch::maxManifestBytes) break;
         append(document, separator);
         append(document, entry);
     }
     // The gap smaller than one more entry becomes whitespace, which the reader skips like any other.
-    document.resize(manifestByteLimit - closing.size(), ' ');
+    document.resize(veskpatch::maxManifestBytes - closing.size(), ' ');
     append(document, closing);
     return document;
 }

@@ -12,8 +12,6 @@
 namespace veskpatch {
 namespace {
 
-constexpr std::size_t maxManifestBytes = 16777216;
-constexpr std::size_t maxFileEntries = 200000;
 constexpr std::size_t maxReleaseIdUnits = 64;
 constexpr std::size_t maxPublishedAtUnits = 64;
 constexpr std::size_t maxUpdaterVersionUnits = 32;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,6 +32,10 @@ struct Manifest {
     std::u16string launchExecutable;
     std::vector<ManifestFile> files;
 };
+
+// The largest manifest.json the updater accepts, and the most file entries it may list.
+inline constexpr std::size_t maxManifestBytes = 16777216;
+inline constexpr std::size_t maxFileEntries = 200000;
 
 // The updater's rules for manifest.json; throws PatchError with a fixed message.
 Manifest parseManifest(std::span<const unsigned char> bytes);

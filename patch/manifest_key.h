@@ -11,6 +11,9 @@ namespace veskpatch {
 inline constexpr std::size_t manifestKeyBlobSize = 411;
 extern const std::array<unsigned char, manifestKeyBlobSize> manifestKeyBlob;
 
+// An RSA-3072 signature is as long as the key's modulus.
+inline constexpr std::size_t manifestSignatureLength = 384;
+
 // A manifest names the key that signed it; only this key is built in.
 inline constexpr char16_t manifestKeyId[] = u"vesk-integrity-r2";
 

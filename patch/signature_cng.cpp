@@ -5,14 +5,9 @@
 #include "patch/manifest_key.h"
 
 namespace veskpatch {
-namespace {
-
-constexpr std::size_t signatureLength = 384;
-
-}  // namespace
 
 bool verifyManifestSignature(std::span<const unsigned char> manifest, std::span<const unsigned char> signature) {
-    if (signature.size() != signatureLength) return false;
+    if (signature.size() != manifestSignatureLength) return false;
 
     CngAlgorithmHandle rsa(BCRYPT_RSA_ALGORITHM);
     CngKeyHandle key;

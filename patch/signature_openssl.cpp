@@ -13,12 +13,11 @@ namespace {
 
 using namespace veskcheck;
 
-constexpr std::size_t signatureLength = 384;
 // Layout of the RSAPUBLICBLOB: a 24-byte header, the 3-byte exponent, the 384-byte modulus.
 constexpr std::size_t exponentOffset = 24;
 constexpr std::size_t exponentLength = 3;
 constexpr std::size_t modulusOffset = exponentOffset + exponentLength;
-constexpr std::size_t modulusLength = 384;
+constexpr std::size_t modulusLength = manifestSignatureLength;
 static_assert(modulusOffset + modulusLength == manifestKeyBlobSize);
 
 BigNumber blobNumber(std::size_t offset, std::size_t length) {
@@ -55,7 +54,7 @@ bool verifyPkcs1Sha256(EVP_PKEY* key, const Sha256& digest, std::span<const unsi
 }  // namespace
 
 bool verifyManifestSignature(std::span<const unsigned char> manifest, std::span<const unsigned char> signature) {
-    if (signature.size() != signatureLength) return false;
+    if (signature.size() != manifestSignatureLength) return false;
     const EvpPkey key = importManifestKey();
     return verifyPkcs1Sha256(key.get(), sha256Digest(manifest), signature);
 }
