@@ -25,6 +25,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from vesklab.chain_views import CHAIN_VIEWS, WINE_CHAIN_VIEWS, chain_lines, failure_pattern  # noqa: E402
 from vesklab.lab import BOTH, ServerSetup  # noqa: E402
 from vesklab.suite import Verdict, elapsed_problems, main  # noqa: E402
 
@@ -33,11 +34,6 @@ TOOL_TIMEOUT = 30
 # How long the server may take to log the end of a connection the probe has already left.
 LOG_SETTLE_SECONDS = 3.0
 
-HEADER = "Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）"
-OK = "正常"
-NOT_TIME_VALID = "0x00000001 有效期异常"
-UNTRUSTED_ROOT = "0x00000020 根证书不受信任"
-PARTIAL_CHAIN = "0x00010000 路径不完整"
 # A code the platform chooses (an OpenSSL error, a security-package status): only its form is fixed.
 ANY_CODE = r"0x[0-9A-F]{8}"
 # A security-package error status (SEC_E_...), as Wine's Schannel reports a failed handshake.
@@ -53,15 +49,6 @@ HANDSHAKE = "one TLS 1.2 handshake"
 
 
 @dataclass(frozen=True)
-class Chain:
-    """A complete block. The lab's chains have one path, so the path line carries the chain's
-    status. `layers` are (certificate file of the lab PKI, that layer's status)."""
-    status: str
-    policy: str
-    layers: tuple
-
-
-@dataclass(frozen=True)
 class Failed:
     """A failure line: the step and its code, both regular expressions."""
     step: str
@@ -72,17 +59,13 @@ class Failed:
 class ProbeCase:
     name: str
     server: ServerSetup
-    expect: object              # Chain or Failed
+    expect: object              # the ChainView of the server's chain, or Failed
     reached: str = HANDSHAKE
     address: str = "127.0.0.1"  # HOST stands for the CDN host name
     options: tuple = ()
     elapsed: tuple = None       # (lowest, highest) elapsedMs, when the case bounds it
     windows: dict = field(default_factory=dict)   # fields that differ under Wine
     addresses: tuple = BOTH     # the probe takes its address as given; the mapping only groups
-
-
-def trusted(leaf="leaf-good", policy="0x00000000"):
-    return Chain(OK, policy, ((leaf, OK), ("intermediate", OK), ("root", OK)))
 
 
 def build_cases(host):
@@ -97,32 +80,22 @@ def build_cases(host):
         return ServerSetup(f"client-certificate-{mode}", tls={"client_certificate": mode})
 
     return [
-        ProbeCase("trusted chain", good, trusted()),
-        ProbeCase("trusted chain over IPv6", good, trusted(), address="::1"),
+        ProbeCase("trusted chain", good, CHAIN_VIEWS["good"]),
+        ProbeCase("trusted chain over IPv6", good, CHAIN_VIEWS["good"], address="::1"),
         # The host name resolves to this very server inside the namespace: a name lookup would
         # show in the server's log.
         ProbeCase("address that is not numeric", good, Failed("对端地址", "0xFFFFFFFE"),
                   reached=NOTHING, address=HOST,
                   # EAI_NONAME natively, WSAHOST_NOT_FOUND under Wine.
                   windows=dict(expect=Failed("对端地址", "0x00002AF9"))),
-        ProbeCase("expired leaf", chain_server("expired"),
-                  Chain(NOT_TIME_VALID, "0x800B0101", (("leaf-expired", NOT_TIME_VALID),
-                                                       ("intermediate", OK), ("root", OK)))),
-        ProbeCase("untrusted root", chain_server("untrusted-root"),
-                  Chain(UNTRUSTED_ROOT, "0x800B0109", (("leaf-untrusted-root", OK),
-                                                       ("untrusted-root", UNTRUSTED_ROOT)))),
-        ProbeCase("self-signed leaf", chain_server("self-signed"),
-                  Chain(UNTRUSTED_ROOT, "0x800B0109", (("leaf-self-signed", UNTRUSTED_ROOT),))),
-        # Wine's SSL policy accepts the partial chain (0) where Windows reports CERT_E_CHAINING
-        # (0x800B010A), as the native build does. Wine's chain engine also marks the partial
-        # chain on the chain and the path only; the native build marks the leaf's layer too.
+        ProbeCase("expired leaf", chain_server("expired"), CHAIN_VIEWS["expired"]),
+        ProbeCase("untrusted root", chain_server("untrusted-root"), CHAIN_VIEWS["untrusted-root"]),
+        ProbeCase("self-signed leaf", chain_server("self-signed"), CHAIN_VIEWS["self-signed"]),
+        # Where Wine's chain engine differs from Windows: see WINE_CHAIN_VIEWS.
         ProbeCase("missing intermediate", chain_server("missing-intermediate"),
-                  Chain(PARTIAL_CHAIN, "0x800B010A",
-                        (("leaf-missing-intermediate", PARTIAL_CHAIN),)),
-                  windows=dict(expect=Chain(PARTIAL_CHAIN, "0x00000000",
-                                            (("leaf-missing-intermediate", OK),)))),
-        ProbeCase("wrong name", chain_server("wrong-name"),
-                  trusted("leaf-wrong-name", policy="0x800B010F")),
+                  CHAIN_VIEWS["missing-intermediate"],
+                  windows=dict(expect=WINE_CHAIN_VIEWS["missing-intermediate"])),
+        ProbeCase("wrong name", chain_server("wrong-name"), CHAIN_VIEWS["wrong-name"]),
         # Loopback refuses at once, but the connect is non-blocking, so the refusal comes from
         # SO_ERROR: ECONNREFUSED natively, WSAECONNREFUSED under Wine.
         ProbeCase("nothing listening", None, Failed("连接(对端)?", "0x0000006F"), reached=NOTHING,
@@ -154,7 +127,7 @@ def build_cases(host):
         # handshake: the probe then shows the trusted chain.
         ProbeCase("server asks for an optional client certificate", client_certificate("optional"),
                   Failed("读取服务器握手", ANY_CODE), reached=TCP,
-                  windows=dict(expect=trusted(), reached=HANDSHAKE)),
+                  windows=dict(expect=CHAIN_VIEWS["good"], reached=HANDSHAKE)),
     ]
 
 
@@ -166,11 +139,11 @@ class Certificates:
         self.folder = Path(folder)
         self._seen = {}
 
-    def layer_line(self, number, name, status):
-        subject, issuer, fingerprint = self._facts(name)
-        # The lab's names hold only letters, digits, spaces, dots and hyphens, which the
-        # probe's name cleaning keeps as they are.
-        return f"  第{number}层 {subject}；颁发者={issuer}；状态={status}；SHA-256={fingerprint}"
+    def of_chain(self, chain):
+        """The layer facts of `chain`: (subject, issuer, fingerprint) of "leaf" or an authority.
+        The lab's names hold only letters, digits, spaces, dots and hyphens, which the probe's
+        name cleaning keeps as they are."""
+        return lambda certificate: self._facts(f"leaf-{chain}" if certificate == "leaf" else certificate)
 
     def _facts(self, name):
         if name not in self._seen:
@@ -185,19 +158,15 @@ class Certificates:
         return self._seen[name]
 
 
-def expected_lines(expect, certificates):
+def expected_lines(case, certificates):
     """The block as exact lines, or a one-line pattern for a failure."""
-    if isinstance(expect, Failed):
-        return [re.compile(f"证书路径未取得：{expect.step}（{expect.code}）。")]
-    return [HEADER,
-            f"路径总体状态={expect.status}；主机名和服务器证书策略={expect.policy}",
-            f"路径 1：{expect.status}",
-            *(certificates.layer_line(number, name, status)
-              for number, (name, status) in enumerate(expect.layers, 1))]
+    if isinstance(case.expect, Failed):
+        return [failure_pattern(case.expect.step, case.expect.code)]
+    return chain_lines(case.expect, certificates.of_chain(case.server.chain))
 
 
-def block_problems(expect, lines, certificates):
-    wanted = expected_lines(expect, certificates)
+def block_problems(case, lines, certificates):
+    wanted = expected_lines(case, certificates)
     if len(lines) != len(wanted):
         return [f"expected {len(wanted)} line(s), got {len(lines)}"]
     problems = []
@@ -279,7 +248,7 @@ def run_case_for(lab):
             summary = "no block"
         else:
             elapsed = int(elapsed.group(1))
-            problems = (block_problems(case.expect, lines, certificates)
+            problems = (block_problems(case, lines, certificates)
                         + elapsed_problems(elapsed, run.seconds * 1000, case.elapsed)
                         + log_problems(case, events, lab.host))
             summary = summary_of(lines, elapsed)

@@ -40,6 +40,7 @@ from pathlib import Path
 sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from vesklab.chain_views import CHAIN_VIEWS, WINE_CHAIN_VIEWS, chain_lines, failure_pattern  # noqa: E402
 from vesklab.lab import BOTH, DEFAULT_HOST, TOP, Lab, ServerSetup, route  # noqa: E402
 from vesklab.pki import AUTHORITIES, CHAINS  # noqa: E402
 from vesklab.suite import TICK_MS, FailureCategory as C, SignalGuard, Verdict, main  # noqa: E402
@@ -75,7 +76,6 @@ NO_CERTIFICATE_WORD = "未提供可识别的详细标志"
 VERIFIED = "清单签名和格式通过"
 REJECTED = "清单签名或格式未通过"
 MANIFEST_TARGET, SIGNATURE_TARGET = "清单", "清单签名"
-CHAIN_INTRO = "Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）"
 
 CLOSING = "\r\n\r\n需要进一步协助时，请点击“保存检测报告”，在官网提交保存的检测报告。"
 IPV4_LABEL = "直连：IPv4 优先，失败自动切换"
@@ -120,39 +120,6 @@ ADVICE = {
 }
 
 # ---- What the certificate section shows ---------------------------------------------------------
-
-NORMAL = "正常"
-TIME_INVALID = "0x00000001 有效期异常"
-UNTRUSTED_ROOT = "0x00000020 根证书不受信任"
-PARTIAL_CHAIN = "0x00010000 路径不完整"
-
-
-@dataclass(frozen=True)
-class ChainView:
-    """How the system judges one lab chain: overall status, policy verdict, and each layer of the
-    one path as (certificate, status), where the certificate is "leaf" or an authority of pki.py."""
-    overall: str
-    policy: str
-    layers: tuple
-
-
-TRUSTED_PATH = (("leaf", NORMAL), ("intermediate", NORMAL), ("root", NORMAL))
-OUT_OF_TIME = ChainView(TIME_INVALID, "0x800B0101",
-                        (("leaf", TIME_INVALID), ("intermediate", NORMAL), ("root", NORMAL)))
-CHAIN_VIEWS = {
-    "good": ChainView(NORMAL, "0x00000000", TRUSTED_PATH),
-    "expired": OUT_OF_TIME,
-    "not-yet-valid": OUT_OF_TIME,
-    "wrong-name": ChainView(NORMAL, "0x800B010F", TRUSTED_PATH),
-    "self-signed": ChainView(UNTRUSTED_ROOT, "0x800B0109", (("leaf", UNTRUSTED_ROOT),)),
-    "untrusted-root": ChainView(UNTRUSTED_ROOT, "0x800B0109",
-                                (("leaf", NORMAL), ("untrusted-root", UNTRUSTED_ROOT))),
-    "missing-intermediate": ChainView(PARTIAL_CHAIN, "0x800B010A", (("leaf", PARTIAL_CHAIN),)),
-}
-# Wine's chain engine marks only the path of a chain that lacks its intermediate, and its SSL
-# policy accepts that chain, where Windows would not.
-WINE_CHAIN_VIEWS = {**CHAIN_VIEWS, "missing-intermediate": ChainView(
-    PARTIAL_CHAIN, "0x00000000", (("leaf", NORMAL),))}
 
 
 @dataclass(frozen=True)
@@ -383,20 +350,11 @@ class Certificates:
         return subject, issuer, hashlib.sha256(der).hexdigest().upper()
 
 
-def chain_block(view, chain, certificates):
-    lines = [CHAIN_INTRO, f"路径总体状态={view.overall}；主机名和服务器证书策略={view.policy}",
-             f"路径 1：{view.overall}"]
-    for number, (certificate, status) in enumerate(view.layers, 1):
-        subject, issuer, fingerprint = certificates.layer(chain, certificate)
-        lines.append(f"  第{number}层 {subject}；颁发者={issuer}；状态={status}；SHA-256={fingerprint}")
-    return lines
-
-
 def probe_block(probe, scenario, views, certificates):
     if probe == SERVER_CHAIN:
         chain = scenario.server.chain
-        return chain_block(views[chain], chain, certificates)
-    return [re.compile(f"证书路径未取得：{probe.step}（{probe.code}）。")]
+        return chain_lines(views[chain], lambda certificate: certificates.layer(chain, certificate))
+    return [failure_pattern(probe.step, probe.code)]
 
 
 def fetch_log(scenario):
