@@ -11,6 +11,7 @@
 #include "common/ascii_text.h"
 #include "common/tick_clock.h"
 #include "net/classify.h"
+#include "net/socket_peer.h"
 
 namespace veskcheck {
 namespace {
@@ -27,6 +28,14 @@ struct BodySink {
     std::uint32_t maxBytes = 0;
     bool tooLarge = false;
     bool writeFailed = false;
+};
+
+// The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
+// once the whole connection, TLS included, is up, so a failed handshake would leave no address,
+// and the certificate section would never look at the server whose certificate failed. libcurl
+// may close sockets until the easy handle is cleaned up: this must outlive the handle.
+struct ClosedPeer {
+    std::string address;
 };
 
 using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
@@ -53,6 +62,18 @@ std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* use
     return length;
 }
 
+// Reads the peer of a socket before closing it, as libcurl would have closed it. Nothing changes
+// on the wire.
+int closeConnection(void* user, curl_socket_t socket) {
+    try {
+        std::string peer = connectedPeerAddress(socket);
+        if (!peer.empty()) static_cast<ClosedPeer*>(user)->address = std::move(peer);
+    } catch (...) {
+        // Without memory for the text the address is simply not known; the socket still closes.
+    }
+    return closeSocket(socket);
+}
+
 // A non-zero return makes libcurl abort with CURLE_ABORTED_BY_CALLBACK.
 int reportProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<const CancelFlag*>(user)->load() ? 1 : 0;
@@ -64,7 +85,7 @@ void setOption(CURL* curl, CURLoption option, Value value) {
 }
 
 void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySink& sink,
-                char* errorBuffer, const CancelFlag& cancel) {
+                char* errorBuffer, const CancelFlag& cancel, ClosedPeer& closedPeer) {
     setOption(curl, CURLOPT_URL, url.c_str());
     setOption(curl, CURLOPT_PROTOCOLS_STR, "https");
     setOption(curl, CURLOPT_FOLLOWLOCATION, 0L);
@@ -84,6 +105,8 @@ void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySin
     setOption(curl, CURLOPT_NOPROGRESS, 0L);
     setOption(curl, CURLOPT_XFERINFOFUNCTION, &reportProgress);
     setOption(curl, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const void*>(&cancel)));
+    setOption(curl, CURLOPT_CLOSESOCKETFUNCTION, &closeConnection);
+    setOption(curl, CURLOPT_CLOSESOCKETDATA, static_cast<void*>(&closedPeer));
 }
 
 std::int64_t phaseMs(CURL* curl, CURLINFO info) {
@@ -99,22 +122,24 @@ bool isPlainAddress(std::string_view text) {
            text.find_first_not_of("0123456789abcdefABCDEF:.") == std::string_view::npos;
 }
 
-std::u16string peerAddress(CURL* curl) {
+// The address libcurl reports for the connection, or else the one it connected and closed.
+std::u16string peerAddress(CURL* curl, const ClosedPeer& closedPeer) {
     const char* primaryIp = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp) != CURLE_OK || primaryIp == nullptr) return {};
-    const std::string_view text(primaryIp);
+    curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp);
+    const std::string_view text = primaryIp != nullptr && *primaryIp != '\0' ? std::string_view(primaryIp)
+                                                                              : std::string_view(closedPeer.address);
     if (!isPlainAddress(text)) return {};
     return widenedAscii(text);
 }
 
-void readTransferInfo(CURL* curl, FetchOutcome& outcome) {
+void readTransferInfo(CURL* curl, const ClosedPeer& closedPeer, FetchOutcome& outcome) {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = static_cast<std::int32_t>(status);
     outcome.dnsMs = phaseMs(curl, CURLINFO_NAMELOOKUP_TIME_T);
     outcome.connectMs = phaseMs(curl, CURLINFO_CONNECT_TIME_T);
     outcome.tlsMs = phaseMs(curl, CURLINFO_APPCONNECT_TIME_T);
-    outcome.peerIp = peerAddress(curl);
+    outcome.peerIp = peerAddress(curl, closedPeer);
 }
 
 // The body rules on top of the classification: an oversized 200 is an invalid manifest, a failed
@@ -143,6 +168,7 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
         outcome.category = FailureCategory::Cancelled;
         return outcome;
     }
+    ClosedPeer closedPeer;
     const EasyHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
         outcome.curlCode = CURLE_FAILED_INIT;
@@ -151,13 +177,13 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
     char errorBuffer[CURL_ERROR_SIZE] = {};
     BodySink sink;
     sink.maxBytes = maxBytes;
-    setOptions(curl.get(), url, mode, sink, errorBuffer, cancel);
+    setOptions(curl.get(), url, mode, sink, errorBuffer, cancel, closedPeer);
 
     const std::uint64_t before = tickCountMs();
     outcome.curlCode = static_cast<std::int32_t>(curl_easy_perform(curl.get()));
     outcome.elapsedMs = tickCountMs() - before;
 
-    readTransferInfo(curl.get(), outcome);
+    readTransferInfo(curl.get(), closedPeer, outcome);
     const std::string errorText(errorBuffer, strnlen(errorBuffer, sizeof(errorBuffer)));
     outcome.category = classifyOutcome(outcome.curlCode, outcome.httpStatus, errorText, outcome.detail);
     applyBodyRules(outcome, sink);
