@@ -1,13 +1,13 @@
 # Shared settings for the scripts: where caches, builds and the Wine prefix live.
 top=${top:?}
 export VESK_CACHE=${VESK_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vesk-check}
-export VESK_CURL_PREFIX="$VESK_CACHE/curl-7.88.1-i686-w64-mingw32-schannel"
-export WINEPREFIX="$top/build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 log() { printf '%s: %s\n' "$(basename "$0")" "$*" >&2; }
+
+source "$top/scripts/lib/curl.sh"
 
 # Installs those of the given Debian packages that are not installed yet; the package lists must
 # be current (scripts/setup sees to that).
@@ -19,5 +19,46 @@ install_missing() {
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing ${missing[*]}"
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+# Some kernels start no 32-bit program at all. Asked afresh each time by starting one (the 32-bit
+# dynamic loader, which scripts/setup installs with 32-bit Wine), never remembered: the same
+# checkout may be handed to another machine.
+runs_32bit_programs() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Chooses the Windows build that runs under Wine and points Wine at it: the 32-bit product where
+# this machine starts 32-bit programs; otherwise, or with VESK_WINDOWS_TWIN=1, its 64-bit twin
+# (build/windows64) under 64-bit Wine. Sets windows_build and windows_reason.
+use_windows_build() {
+    if [ "${VESK_WINDOWS_TWIN:-}" = 1 ]; then
+        windows_build=windows64
+        windows_reason="VESK_WINDOWS_TWIN=1 asks for the 64-bit twin"
+    elif runs_32bit_programs; then
+        windows_build=windows
+        windows_reason="this machine starts 32-bit programs"
+    else
+        windows_build=windows64
+        windows_reason="this machine cannot start 32-bit programs"
+    fi
+    if [ "$windows_build" = windows64 ]; then
+        # Debian's wine, wine-stable and wineboot take the 32-bit loader whenever it is
+        # installed; the folder put first in PATH holds a wine and a wine-stable that do not.
+        export WINEPREFIX=$top/build/wineprefix64
+        export WINELOADER=/usr/lib/wine/wine64
+        export PATH="$top/scripts/lib/wine64:$PATH"
+    else
+        export WINEPREFIX=$top/build/wineprefix
+    fi
+}
+
+# The line a script prints before it runs Windows programs.
+say_windows_build() {
+    if [ "$windows_build" = windows64 ]; then
+        log "Windows programs: the 64-bit twin build/windows64 under 64-bit Wine ($windows_reason; the 32-bit product build/windows is built and checked statically)"
+    else
+        log "Windows programs: the 32-bit product build/windows under Wine ($windows_reason)"
     fi
 }

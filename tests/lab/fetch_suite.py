@@ -123,7 +123,9 @@ def build_cases(host):
                   path="/cap-exact"),
         FetchCase("cap + 1, length announced", cdn, Expect(63, 200, C.MANIFEST_INVALID),
                   path="/cap-plus-one"),
-        FetchCase("cap + 1, length not announced", cdn, Expect(23, 200, C.MANIFEST_INVALID),
+        # libcurl also holds a transfer in progress to CURLOPT_MAXFILESIZE_LARGE: it stops with 63
+        # before the write callback is offered the byte over the cap.
+        FetchCase("cap + 1, length not announced", cdn, Expect(63, 200, C.MANIFEST_INVALID),
                   path="/cap-plus-one-unannounced"),
         FetchCase("200 with an empty body", cdn, Expect(0, 200, C.MANIFEST_INVALID), path="/empty"),
         FetchCase("404 with a body over the cap", cdn, Expect(63, 404, C.HTTP_STATUS),

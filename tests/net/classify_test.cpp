@@ -104,6 +104,12 @@ TEST(ClassifyOutcome, RecognisesSchannelCertificateErrors) {
          u"SEC_E_UNTRUSTED_ROOT"},
         {35, 0, nextContextFailed + "CRYPT_E_REVOKED (0x80092010) - " + gbkRevoked, FailureCategory::CertRevoked,
          u"CRYPT_E_REVOKED"},
+        // libcurl 8.5 and later name the revocation codes, where 7.88 wrote "Unknown error" for
+        // them; both eras classify alike.
+        {35, 0, nextContextFailed + "CRYPT_E_REVOCATION_OFFLINE (0x80092013) - " + gbkRevocationOffline,
+         FailureCategory::RevocationUnknown, u"CRYPT_E_REVOCATION_OFFLINE"},
+        {35, 0, nextContextFailed + "CRYPT_E_NO_REVOCATION_CHECK (0x80092012) - " + gbkNoRevocationCheck,
+         FailureCategory::RevocationUnknown, u"CRYPT_E_NO_REVOCATION_CHECK"},
         // Codes libcurl has no name for are recognised by their number alone.
         {35, 0, nextContextFailed + "Unknown error (0x80092013) - " + gbkRevocationOffline,
          FailureCategory::RevocationUnknown, u"CRYPT_E_REVOCATION_OFFLINE"},
@@ -127,6 +133,11 @@ TEST(ClassifyOutcome, RecognisesSchannelCertificateErrors) {
         {60, 0, "schannel: Unknown error (0x800B010A)", FailureCategory::CertUntrusted, u"CERT_TRUST_IS_PARTIAL_CHAIN"},
         {35, 0, nextContextFailed + "Unknown error (0x800b010e)", FailureCategory::RevocationUnknown,
          u"CERT_E_REVOCATION_FAILURE"},
+        // libcurl 8's text for a Windows API code the system has no message for.
+        {60, 0, "schannel: failed to get the certificate chain: Unknown error 2148204815 (0x800b010f)",
+         FailureCategory::CertNameMismatch, u"CERT_E_CN_NO_MATCH"},
+        {60, 0, "schannel: failed to get the certificate chain: Unknown error 2148081683 (0x80092013)",
+         FailureCategory::RevocationUnknown, u"CRYPT_E_REVOCATION_OFFLINE"},
         // Chain checks made by libcurl itself name the trust status without a code.
         {60, 0, chainTrustError + "CERT_TRUST_IS_PARTIAL_CHAIN", FailureCategory::CertUntrusted,
          u"CERT_TRUST_IS_PARTIAL_CHAIN"},

@@ -62,13 +62,29 @@ class ProgramRun:
     seconds: float
 
 
-def cdn_host(build_dir):
+def cache_value(build_dir, name):
+    """A CMake cache variable of the build folder, or "" when it has none."""
     cache = Path(build_dir) / "CMakeCache.txt"
     if cache.is_file():
-        match = re.search(r"^VESK_CDN_HOST:\w+=(.*)$", cache.read_text(), re.MULTILINE)
-        if match and match.group(1).strip():
+        match = re.search(rf"^{name}:\w+=(.*)$", cache.read_text(), re.MULTILINE)
+        if match:
             return match.group(1).strip()
-    return DEFAULT_HOST
+    return ""
+
+
+def cdn_host(build_dir):
+    return cache_value(build_dir, "VESK_CDN_HOST") or DEFAULT_HOST
+
+
+def linked_libcurl(build_dir):
+    """The folder of the static libcurl the build links."""
+    return Path(cache_value(build_dir, "VESK_CURL_PREFIX"))
+
+
+def linked_libcurl_version(build_dir):
+    """The version of the libcurl the build links, as its headers give it."""
+    header = (linked_libcurl(build_dir) / "include/curl/curlver.h").read_text()
+    return re.search(r'^#define LIBCURL_VERSION "([^"]+)"', header, re.MULTILINE).group(1)
 
 
 class ServerProcess:
@@ -213,6 +229,7 @@ class Lab:
         if not self.build_dir.is_dir():
             raise RuntimeError(f"no build folder {self.build_dir}: build it first")
         self.host = cdn_host(self.build_dir)
+        self.libcurl_version = linked_libcurl_version(self.build_dir)
         self._sweep_dead_runs()
         self.work = Path(tempfile.mkdtemp(prefix=f"{WORK_PREFIX}{os.getpid()}-",
                                           dir=self.build_dir))

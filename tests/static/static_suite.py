@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""What can be checked of the 32-bit product without running it: a Windows GUI program for x86
+that needs system DLLs only, with its application manifest, its icon, the licence notice of the
+libcurl it links, and that libcurl's version. It runs on every machine, also where no 32-bit
+program can start and the other Windows suites run the 64-bit twin.
+
+    python3 tests/static/static_suite.py [--build-dir DIR]
+
+A line per case, then `static-windows: N passed, M failed`.
+"""
+import argparse
+import re
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.dont_write_bytecode = True   # no __pycache__ in the source tree
+TOP = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(TOP / "tests/lab"))
+
+from vesklab.lab import linked_libcurl, linked_libcurl_version  # noqa: E402
+from vesklab.suite import Results, Verdict  # noqa: E402
+
+PROGRAM = "app/vesk-check.exe"
+OBJDUMP = "i686-w64-mingw32-objdump"
+# What Windows 7 and later have in System32; nothing of the compiler's runtime or of libcurl.
+SYSTEM_DLLS = {"advapi32.dll", "bcrypt.dll", "comdlg32.dll", "crypt32.dll", "gdi32.dll",
+               "iphlpapi.dll", "kernel32.dll", "msvcrt.dll", "secur32.dll", "shell32.dll",
+               "user32.dll", "ws2_32.dll"}
+# Not elevated, system DPI aware, Windows 7 and Windows 10 named, the classic controls.
+MANIFEST_NEEDS = ('level="asInvoker"', 'uiAccess="false"', ">true</dpiAware>",
+                  "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")
+RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 10, 14, 24
+ICON_ID, LICENCE_ID = 107, 403
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True).stdout
+
+
+def resource(program, kind, name):
+    """The bytes of one resource, or None when the program has none of that type and name."""
+    data = run("wrestool", "-x", "--raw", f"--type={kind}", f"--name={name}", str(program))
+    return data or None
+
+
+def program_kind(program, _build_dir):
+    problems = []
+    header = run(OBJDUMP, "-p", str(program)).decode()
+    if "file format pei-i386" not in header:
+        problems.append("not a 32-bit x86 executable")
+    if not re.search(r"^Subsystem\s+00000002", header, re.MULTILINE):
+        problems.append("not the Windows GUI subsystem")
+    return problems
+
+
+def system_dlls_only(program, _build_dir):
+    header = run(OBJDUMP, "-p", str(program)).decode()
+    imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", header)}
+    return [f"imports {name}, which is not a system DLL" for name in sorted(imported - SYSTEM_DLLS)]
+
+
+def application_manifest(program, _build_dir):
+    manifest = resource(program, RT_MANIFEST, 1)
+    if manifest is None:
+        return ["no application manifest"]
+    text = manifest.decode("utf-8", errors="replace")
+    problems = [f"the manifest lacks {needed}" for needed in MANIFEST_NEEDS if needed not in text]
+    if "Common-Controls" in text:
+        problems.append("the manifest names the common controls")
+    return problems
+
+
+def window_icon(program, _build_dir):
+    return [] if resource(program, RT_GROUP_ICON, ICON_ID) else [f"no icon {ICON_ID}"]
+
+
+def libcurl_licence(program, build_dir):
+    notice = linked_libcurl(build_dir) / "COPYING"
+    carried = resource(program, RT_RCDATA, LICENCE_ID)
+    if carried is None:
+        return [f"no licence resource {LICENCE_ID}"]
+    return [] if carried == notice.read_bytes() else [f"resource {LICENCE_ID} is not {notice}"]
+
+
+def libcurl_version(program, build_dir):
+    version = linked_libcurl_version(build_dir)
+    # libcurl keeps its version as a C string; the report's component line shows it.
+    return [] if (version.encode() + b"\0") in program.read_bytes() else [f"libcurl {version} not linked in"]
+
+
+CASES = (
+    ("32-bit Windows GUI program", program_kind),
+    ("imports system DLLs only", system_dlls_only),
+    ("application manifest", application_manifest),
+    (f"icon {ICON_ID}", window_icon),
+    (f"licence resource {LICENCE_ID} is the linked libcurl's", libcurl_licence),
+    ("libcurl is the version its headers name", libcurl_version),
+)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", type=Path, default=TOP / "build/windows",
+                        help="the 32-bit Windows build folder (default: build/windows)")
+    options = parser.parse_args()
+    program = options.build_dir / PROGRAM
+    results = Results("static-windows")
+    for name, check in CASES:
+        started = time.monotonic()
+        try:
+            problems = check(program, options.build_dir)
+        except (OSError, subprocess.CalledProcessError) as error:
+            problems = [f"could not be checked: {error}"]
+        results.record(name, Verdict(not problems, "ok" if not problems else "wrong",
+                                     "\n".join(problems)), time.monotonic() - started)
+    return results.finish()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
