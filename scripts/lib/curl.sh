@@ -61,6 +61,7 @@ curl_chosen_version() {
 curl_fetch_debian_tarball() {
     local version=$1 debian_version=$2
     local tarball=$VESK_CACHE/curl_$version.orig.tar.gz
+    mkdir -p "$VESK_CACHE"
     if [ ! -f "$tarball" ]; then
         local work
         work=$(mktemp -d)
