@@ -142,9 +142,10 @@ curl_build_target() {
                         RANLIB="$target-ranlib") ;;
     esac
     rm -rf "$prefix"
-    if ! (cd "$work" && "${configure[@]}" >/dev/null &&
-            make -s -j"$(nproc)" -C lib >/dev/null && make -s -C lib install >/dev/null &&
-            make -s -C include install >/dev/null); then
+    # configure's warnings about what we switched off are expected: the log is shown on failure.
+    if ! (cd "$work" && "${configure[@]}" && make -s -j"$(nproc)" -C lib &&
+            make -s -C lib install && make -s -C include install) >"$work/build.log" 2>&1; then
+        tail -n 30 "$work/build.log" >&2
         rm -rf "$work"
         echo "setup: building libcurl $curl_version for $target failed" >&2
         exit 1
