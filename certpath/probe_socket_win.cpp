@@ -37,12 +37,22 @@ void openNonBlocking(const ADDRINFOW& address, Socket& socket) {
         throw Failure{u"创建连接", lastSocketError()};
 }
 
-// 0 while the connection is still pending or when it succeeded; the failure otherwise.
-int pendingConnectError(SOCKET socket, bool& readFailed) {
+// What SO_ERROR says of a pending connection. Reading it clears it, so what one look finds is
+// kept and carried to the caller instead of being read again.
+struct ConnectState {
+    std::uint32_t error = 0;      // the connection's failure, once there is one
+    std::uint32_t readError = 0;  // why SO_ERROR could not be read
+    bool failed() const { return error != 0 || readError != 0; }
+};
+
+ConnectState readConnectState(SOCKET socket) {
+    ConnectState state;
     int error = 0;
     int length = sizeof(error);
-    readFailed = getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0;
-    return error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        state.readError = lastSocketError();
+    state.error = static_cast<std::uint32_t>(error);
+    return state;
 }
 
 // One poll slice on one socket: whether it became ready.
@@ -58,23 +68,24 @@ void waitFor(const ProbeDeadline& deadline, SOCKET socket, SHORT events) {
 }
 
 // WSAPoll before Windows 10 2004 never reports a connection that failed, so a refused
-// connection would otherwise wait out the whole budget; SO_ERROR is looked at after every quiet
-// slice and ends the wait as soon as it holds an error.
-void waitForConnection(const ProbeDeadline& deadline, SOCKET socket) {
+// connection would otherwise wait out the whole budget: SO_ERROR is looked at after every slice,
+// and the wait ends when the socket became writable or that look found a failure.
+ConnectState waitForConnection(const ProbeDeadline& deadline, SOCKET socket) {
+    ConnectState state;
     deadline.waitFor([&](int sliceMs) {
-        bool readFailed = false;
-        return pollSlice(socket, POLLWRNORM, sliceMs) || pendingConnectError(socket, readFailed) != 0 || readFailed;
+        const bool writable = pollSlice(socket, POLLWRNORM, sliceMs);
+        state = readConnectState(socket);
+        return writable || state.failed();
     });
+    return state;
 }
 
 void connectTo(const ADDRINFOW& address, SOCKET socket, const ProbeDeadline& deadline) {
     if (connect(socket, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) return;
     if (WSAGetLastError() != WSAEWOULDBLOCK) throw Failure{u"连接", lastSocketError()};
-    waitForConnection(deadline, socket);
-    bool readFailed = false;
-    const int error = pendingConnectError(socket, readFailed);
-    if (error != 0) throw Failure{u"连接对端", static_cast<std::uint32_t>(error)};
-    if (readFailed) throw Failure{u"连接对端", lastSocketError()};
+    const ConnectState state = waitForConnection(deadline, socket);
+    if (state.error != 0) throw Failure{u"连接对端", state.error};
+    if (state.readError != 0) throw Failure{u"连接对端", state.readError};
 }
 
 }  // namespace
