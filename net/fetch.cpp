@@ -8,9 +8,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "common/ascii_text.h"
 #include "common/tick_clock.h"
+#include "net/cancellable_transfer.h"
 #include "net/classify.h"
+#include "net/fetch_rules.h"
 #include "net/socket_peer.h"
 
 namespace veskcheck {
@@ -20,7 +21,6 @@ constexpr long connectTimeoutMs = 15000;
 constexpr long totalTimeoutMs = 20000;
 constexpr char userAgent[] = "VeskAutoPatch";
 constexpr long httpOk = 200;
-constexpr std::size_t maxPeerAddressLength = 64;
 
 // What the write callback appends to; one per fetch, on the fetch's stack.
 struct BodySink {
@@ -32,8 +32,7 @@ struct BodySink {
 
 // The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
 // once the whole connection, TLS included, is up, so a failed handshake would leave no address,
-// and the certificate section would never look at the server whose certificate failed. libcurl
-// may close sockets until the easy handle is cleaned up: this must outlive the handle.
+// and the certificate section would never look at the server whose certificate failed.
 struct ClosedPeer {
     std::string address;
 };
@@ -107,6 +106,9 @@ void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySin
     setOption(curl, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const void*>(&cancel)));
     setOption(curl, CURLOPT_CLOSESOCKETFUNCTION, &closeConnection);
     setOption(curl, CURLOPT_CLOSESOCKETDATA, static_cast<void*>(&closedPeer));
+    // A name lookup the system never answers must not hold a cancelled or timed-out fetch: the
+    // clean-up leaves libcurl's resolver thread to finish on its own instead of waiting for it.
+    setOption(curl, CURLOPT_QUICK_EXIT, 1L);
 }
 
 std::int64_t phaseMs(CURL* curl, CURLINFO info) {
@@ -115,21 +117,13 @@ std::int64_t phaseMs(CURL* curl, CURLINFO info) {
     return static_cast<std::int64_t>(microseconds) / 1000;
 }
 
-// Only an address in plain IPv4 or IPv6 notation is kept; anything else (a zone suffix, an
-// unexpected text) is dropped rather than shown.
-bool isPlainAddress(std::string_view text) {
-    return text.size() <= maxPeerAddressLength &&
-           text.find_first_not_of("0123456789abcdefABCDEF:.") == std::string_view::npos;
-}
-
 // The address libcurl reports for the connection, or else the one it connected and closed.
 std::u16string peerAddress(CURL* curl, const ClosedPeer& closedPeer) {
     const char* primaryIp = nullptr;
     curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp);
     const std::string_view text = primaryIp != nullptr && *primaryIp != '\0' ? std::string_view(primaryIp)
                                                                               : std::string_view(closedPeer.address);
-    if (!isPlainAddress(text)) return {};
-    return widenedAscii(text);
+    return reportedPeerAddress(text);
 }
 
 void readTransferInfo(CURL* curl, const ClosedPeer& closedPeer, FetchOutcome& outcome) {
@@ -168,19 +162,21 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
         outcome.category = FailureCategory::Cancelled;
         return outcome;
     }
+    // What libcurl is handed a pointer to is made before the easy handle and so outlives it:
+    // curl_easy_cleanup may still close a connection, and call back, when it runs.
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    BodySink sink;
+    sink.maxBytes = maxBytes;
     ClosedPeer closedPeer;
     const EasyHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) {
         outcome.curlCode = CURLE_FAILED_INIT;
         return outcome;
     }
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    BodySink sink;
-    sink.maxBytes = maxBytes;
     setOptions(curl.get(), url, mode, sink, errorBuffer, cancel, closedPeer);
 
     const std::uint64_t before = tickCountMs();
-    outcome.curlCode = static_cast<std::int32_t>(curl_easy_perform(curl.get()));
+    outcome.curlCode = static_cast<std::int32_t>(performCancellable(curl.get(), cancel));
     outcome.elapsedMs = tickCountMs() - before;
 
     readTransferInfo(curl.get(), closedPeer, outcome);

@@ -50,6 +50,7 @@ class Expect:
     body: bytes = None          # the body the outcome must hold; None: no body
     peer: str = None            # None: 127.0.0.1 (IPv4-only mode) or ::1 once connected, else ""
     elapsed: tuple = None       # (lowest, highest) elapsedMs, when the case bounds it
+    seconds: float = None       # the most the whole program may take, when the case bounds it
 
 
 @dataclass(frozen=True)
@@ -68,6 +69,13 @@ class FetchCase:
 
 
 BODY = pattern(700)
+
+
+def asked_the_silent_resolver(space, host):
+    """A lookup that was never answered proves nothing unless it reached the lab's resolver."""
+    del host
+    asked = any(event["event"] == "dns-query" for event in space.server.events(0))
+    return [] if asked else ["no name lookup reached the lab's resolver"]
 
 
 def answers_tls11(space, host):
@@ -115,6 +123,8 @@ def build_cases(host):
 
     redirect = dict(never_requested=("/redirect-target",))
     v6_server = only("ipv6-only", listen=("::1",))
+    # The name is not in hosts, and the namespace's resolver takes the lookup and never answers.
+    silent_dns = ServerSetup("silent-dns", extra={"dns": "silent"})
     return [
         FetchCase("200 with a body", cdn, Expect(0, 200, C.OK, body=BODY)),
         FetchCase("200 with a body, system-chosen addressing", cdn, Expect(0, 200, C.OK, body=BODY),
@@ -162,6 +172,14 @@ def build_cases(host):
         FetchCase("IPv6-only server, system-chosen mode", v6_server,
                   Expect(0, 200, C.OK, body=BODY, peer="::1"), mode="system"),
         FetchCase("no name", None, Expect(6, 0, C.DNS_FAILED, reached=NOTHING), addresses=()),
+        # libcurl's connect time limit covers the lookup; the program leaves its resolver thread
+        # to the system instead of waiting for it.
+        FetchCase("name lookup never answered", silent_dns,
+                  Expect(28, 0, C.TIMEOUT, reached=NOTHING, elapsed=(14900, 16000), seconds=17),
+                  addresses=(), confirm=asked_the_silent_resolver),
+        FetchCase("cancel during a name lookup never answered", silent_dns,
+                  Expect(42, 0, C.CANCELLED, reached=NOTHING, elapsed=(480, 1000), seconds=1.5),
+                  addresses=(), options=("--cancel-after-ms", "500"), confirm=asked_the_silent_resolver),
     ]
 
 
@@ -218,6 +236,8 @@ def timing_problems(expect, outcome, wall_ms):
         problems.append(f"the handshake failed, yet tlsMs={tls}")
     if max(dns, connect, tls) > elapsed + TICK_MS:
         problems.append(f"a phase time exceeds elapsedMs {elapsed}")
+    if expect.seconds and wall_ms > expect.seconds * 1000:
+        problems.append(f"the program took {wall_ms:.0f} ms, more than {expect.seconds} s")
     return problems + elapsed_problems(elapsed, wall_ms, expect.elapsed)
 
 

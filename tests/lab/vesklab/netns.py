@@ -64,10 +64,12 @@ class Namespace:
     def _create(self, host, addresses, trust_root):
         self.etc.mkdir(parents=True)
         self._write_hosts(host, addresses)
-        # Nothing answers on port 53 inside the namespace: a name that is not in hosts fails at
-        # once instead of waiting for the machine's resolver.
+        # Nothing answers on port 53 inside the namespace unless a scenario listens there: a
+        # name that is not in hosts then fails at once instead of waiting for the machine's
+        # resolver. A scenario whose server takes the lookups and never answers holds them for
+        # longer than any of the program's time limits.
         (self.etc / "resolv.conf").write_text(
-            "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n")
+            "nameserver 127.0.0.1\noptions timeout:30 attempts:1\n")
         self._write_trust_store(trust_root)
         ip("netns", "add", self.name)
         # ::1 exists only while IPv6 is enabled in the namespace, and some hosts disable it by

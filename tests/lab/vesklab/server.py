@@ -22,6 +22,8 @@ Configuration (every key but `listen`, `log` and `tls.chain`/`tls.key` is option
     flood_bytes  how much junk "flood" sends (default 65536)
     hold_seconds how long "hang" holds a connection (default 30)
     routes       {"/path": ROUTE}; a path without a route gets `default_route` (404, empty)
+    dns          "silent": also take the namespace's name lookups (UDP 127.0.0.1:53), log each
+                 one and never answer, so a lookup of a name that is not in hosts hangs
     connections  [BEHAVIOUR, ...]: the n-th accepted connection (from 0) takes entry n's keys
                  (handshake, tls, routes, ...) over the top-level ones; later connections use
                  the top level.
@@ -232,7 +234,16 @@ class LabServer:
         listeners = [self.bind(entry) for entry in self.config["listen"]]
         for listener in listeners:
             threading.Thread(target=self.accept_loop, args=(listener,), daemon=True).start()
+        if self.config.get("dns") == "silent":
+            resolver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            resolver.bind(("127.0.0.1", 53))
+            threading.Thread(target=self.ignore_lookups, args=(resolver,), daemon=True).start()
         self.log.write("ready", listen=self.config["listen"])
+
+    def ignore_lookups(self, resolver):
+        while True:
+            query, peer = resolver.recvfrom(4096)
+            self.log.write("dns-query", peer=peer[0], bytes=len(query))
 
     @staticmethod
     def bind(entry):
