@@ -1,6 +1,9 @@
 #pragma once
 
-#include <string>
+#include <filesystem>
+
+#include "app/run_function.h"
+#include "check/check_run.h"
 
 namespace veskcheck {
 
@@ -10,7 +13,9 @@ inline constexpr int headlessReportNotWritten = 2;
 inline constexpr int headlessRunFailed = 3;
 
 // Runs one check on this thread and writes its report to a new file at `reportPath`. Shows and
-// prints nothing: the exit code is the whole answer.
-int runHeadless(const std::u16string& reportPath);
+// prints nothing: the exit code is the whole answer. `run` is the check run, unless a test puts a
+// scripted run in its place.
+int runHeadless(const std::filesystem::path& reportPath,
+                const RunFunction& run = [](const CancelFlag& cancel) { return runCheck(cancel); });
 
 }  // namespace veskcheck

@@ -81,7 +81,7 @@ void saveReport(HWND owner, const std::u16string& reportText) {
     std::u16string fileName = fileNameBuffer();
     if (!askForFileName(owner, desktopFolder(), fileName)) return;
     const std::u16string path = fromWide(wideText(fileName));
-    if (!writeReportFile(path, text)) {
+    if (!writeReportFile(std::filesystem::path(wideText(path)), text)) {
         MessageBoxW(owner, L"未能保存。请换一个文件名或保存位置后重试，也可以点击“复制报告”。", L"保存检测报告", MB_OK | MB_ICONWARNING);
         return;
     }

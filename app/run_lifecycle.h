@@ -1,16 +1,13 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
+#include "app/run_function.h"
 #include "check/check_report.h"
 #include "common/cancel_flag.h"
 
 namespace veskcheck {
-
-// What the window's worker runs: the check run itself, or a scripted stand-in in tests.
-using RunFunction = std::function<CheckReport(const CancelFlag&)>;
 
 // Whether each button can be used; the date and time button is shown or hidden rather than
 // disabled, so that it appears only when the clock is the likely cause.

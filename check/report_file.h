@@ -1,12 +1,15 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace veskcheck {
 
 // Writes the report to a new file: the bytes FF FE, then the text as UTF-16LE, nothing after it.
-// An existing file is never touched; a file that could not be written completely is deleted, so a
-// report either exists whole or not at all. True when the whole text was written.
-bool writeReportFile(const std::u16string& path, const std::u16string& text);
+// An existing file is never touched, and a file that could not be written completely (a failed
+// write, flush or close) is removed through our own handle, never by name, so a report either
+// exists whole or not at all and nobody else's file is ever deleted. True when the whole text was
+// written. The path is the system's own (UTF-16 on Windows, the bytes given elsewhere).
+bool writeReportFile(const std::filesystem::path& path, const std::u16string& text);
 
 }  // namespace veskcheck

@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <string>
 #include <vector>
 
 #include "common/owned.h"
-#include "common/utf8_encode.h"
 
 namespace veskcheck {
 namespace {
@@ -28,19 +28,22 @@ std::vector<unsigned char> littleEndianUnits(const std::u16string& text) {
     return bytes;
 }
 
+// Gives the unnamed file its name; refused when the name exists, so nothing is overwritten.
+bool publish(int descriptor, const std::filesystem::path& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 }  // namespace
 
-bool writeReportFile(const std::u16string& path, const std::u16string& text) {
-    const std::string name = utf8FromUtf16(path);
-    bool complete = false;
-    {
-        const FileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (file.get() < 0) return false;
-        complete = writeAll(file.get(), {0xFF, 0xFE}) && writeAll(file.get(), littleEndianUnits(text));
-    }
-    // Closed before the half-written file is removed.
-    if (!complete) ::unlink(name.c_str());
-    return complete;
+// The report is written into an unnamed file of the target folder and named only once it is whole
+// and on the disk: a failed write leaves nothing behind, and no name is ever deleted.
+bool writeReportFile(const std::filesystem::path& path, const std::u16string& text) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    const FileDescriptor file(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+    if (file.get() < 0) return false;
+    return writeAll(file.get(), {0xFF, 0xFE}) && writeAll(file.get(), littleEndianUnits(text)) &&
+           ::fsync(file.get()) == 0 && publish(file.get(), path);
 }
 
 }  // namespace veskcheck

@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
-#include "common/win_text.h"
+#include <utility>
 
 namespace veskcheck {
 namespace {
 
+// Owner of the report file's handle. Closing is the last step of writing, so its result counts.
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
@@ -15,9 +16,10 @@ public:
     ~FileHandle() { close(); }
     HANDLE get() const { return handle_; }
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void close() {
-        if (valid()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
+    // False when the system reported an error closing the file.
+    bool close() {
+        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
+        return handle == INVALID_HANDLE_VALUE || CloseHandle(handle);
     }
 
 private:
@@ -29,19 +31,32 @@ bool writeAll(HANDLE file, const void* data, DWORD length) {
     return WriteFile(file, data, length, &written, nullptr) && written == length;
 }
 
-}  // namespace
-
-bool writeReportFile(const std::u16string& path, const std::u16string& text) {
-    FileHandle file(CreateFileW(wideText(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
+bool writeReport(HANDLE file, const std::u16string& text) {
     static constexpr unsigned char byteOrderMark[] = {0xFF, 0xFE};
     // UTF-16 units are little-endian in memory on every Windows target, so the text goes out as is.
-    const bool complete =
-        writeAll(file.get(), byteOrderMark, sizeof(byteOrderMark)) &&
-        writeAll(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t)));
-    file.close();
-    if (!complete) DeleteFileW(wideText(path));
-    return complete;
+    // A full network share may accept the writes and refuse only the flush.
+    return writeAll(file, byteOrderMark, sizeof(byteOrderMark)) &&
+           writeAll(file, text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t))) &&
+           FlushFileBuffers(file);
+}
+
+// The file goes when our handle closes, whatever has since been done with its name.
+void deleteOnClose(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+}  // namespace
+
+bool writeReportFile(const std::filesystem::path& path, const std::u16string& text) {
+    // DELETE access lets a half-written file be removed through this handle.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const bool complete = writeReport(file.get(), text);
+    if (!complete) deleteOnClose(file.get());
+    return file.close() && complete;
 }
 
 }  // namespace veskcheck

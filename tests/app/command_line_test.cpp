@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "app/command_line.h"
@@ -26,6 +27,22 @@ TEST(CommandLine, HeadlessOnlyWithExactlyReportAndOnePath) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.size() > 1 ? vesktest::toUtf8(c.arguments[1]) : "");
-        EXPECT_EQ(headlessReportPath(c.arguments), c.reportPath);
+        EXPECT_EQ(headlessReportPath<std::u16string>(c.arguments), c.reportPath);
     }
+}
+
+// Arguments as bytes, as the development host gets them: one that is not UTF-8 is an argument
+// like any other, and a path is kept as the bytes given.
+TEST(CommandLine, ChoosesOnBytesAndKeepsThePathAsGiven) {
+    using Arguments = std::vector<std::string>;
+    const struct {
+        Arguments arguments;
+        std::optional<std::string> reportPath;
+    } cases[] = {
+        {{"vesk-check", "--report", "/tmp/\xff\xfe.txt"}, "/tmp/\xff\xfe.txt"},
+        {{"vesk-check", "--foo", "\xff", "a", "b"}, std::nullopt},
+        {{"vesk-check", "--foo", "x", "a", "b"}, std::nullopt},
+        {{"vesk-check", "--report\xff", "a.txt"}, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(headlessReportPath<std::string>(c.arguments), c.reportPath);
 }

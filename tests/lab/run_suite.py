@@ -190,6 +190,7 @@ class FileRule:
     name: str
     about: str
     existing: bytes = None     # the earlier file at the report path; None: its folder is missing
+    full_disk: bool = False    # the report path is on a disk with no room left
     addresses: tuple = BOTH
     server: ServerSetup = None
 
@@ -298,6 +299,7 @@ def build_cases(host):
         Scenario("nothing-listening", "the name resolves, but no server listens", None,
                  both(lambda _: manifest_failed(7, 0, C.CONNECT_FAILED)), "no connection"),
         FileRule("report-folder-missing", "the report file's folder does not exist"),
+        FileRule("report-disk-full", "the report file's disk has no room left", full_disk=True),
         Scenario("no-name", "the name does not resolve", None,
                  both(lambda _: manifest_failed(6, 0, C.DNS_FAILED)), "no connection",
                  addresses=()),
@@ -476,6 +478,7 @@ class Runner:
         self.reports = lab.work / "reports"
         self.reports.mkdir(exist_ok=True)
         self.certificates = Certificates(lab.pki.folder, lab.host)
+        self.full_folder = lab.full_folder("full-disk")
         # What the last case did, for a caller that runs one scenario on its own.
         self.exit_code = None
         self.problems = []
@@ -506,14 +509,18 @@ class Runner:
                        "\n".join([*self.problems, "report:", text.replace("\r\n", "\n")]))
 
     def run_file_rule(self, space, case):
-        if case.existing is None:
+        if case.full_disk:
+            report = self.full_folder / f"{case.name}.txt"
+        elif case.existing is None:
             report = self.reports / "missing-folder" / "report.txt"
         else:
             report = self.reports / f"{case.name}.txt"
             report.write_bytes(case.existing)
         run, _, _ = self.run_program(space, report)
         problems = [] if run.returncode == 2 else [f"exit code {run.returncode}, expected 2"]
-        if case.existing is None and report.parent.exists():
+        if case.full_disk and report.exists():
+            problems.append("a half-written report was left on the full disk")
+        elif case.existing is None and not case.full_disk and report.parent.exists():
             problems.append(f"{report.parent} was created")
         if case.existing is not None and report.read_bytes() != case.existing:
             problems.append("the existing report file was changed")

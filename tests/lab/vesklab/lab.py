@@ -62,6 +62,19 @@ class ProgramRun:
     seconds: float
 
 
+def mounts_below(folder):
+    prefix = str(Path(folder).resolve()) + "/"
+    with open("/proc/self/mounts", encoding="utf-8") as mounts:
+        points = [line.split()[1] for line in mounts]
+    return [point for point in points if point.startswith(prefix)]
+
+
+def unmount(folder):
+    """Detaches a file system the lab mounted; namespaces that still hold a copy let go of it
+    when their last process ends."""
+    subprocess.run(["umount", "-l", str(folder)], capture_output=True)
+
+
 def cache_value(build_dir, name):
     """A CMake cache variable of the build folder, or "" when it has none."""
     cache = Path(build_dir) / "CMakeCache.txt"
@@ -222,6 +235,7 @@ class Lab:
         self.build_dir = Path(build_dir).resolve()
         self.keep = keep
         self._wine_source = wine_prefix or os.environ.get("WINEPREFIX") or TOP / "build/wineprefix"
+        self._mounts = []
         self.work = None
         self.wine_prefix = None
 
@@ -243,10 +257,25 @@ class Lab:
         return self
 
     def __exit__(self, *_):
-        if self.work and not self.keep:
-            with shielded():
+        with shielded():
+            for folder in self._mounts:
+                unmount(folder)
+            if self.work and not self.keep:
                 shutil.rmtree(self.work, ignore_errors=True)
         return False
+
+    def full_folder(self, name, size=16384):
+        """A folder on a file system of its own with no room left, so that every write there
+        fails as on a full disk. Made before the lab's namespaces, each of which starts with a
+        copy of the machine's mounts, so every program sees it (Wine's server included, which
+        opens files for its programs); unmounted when the lab ends."""
+        folder = self.work / name
+        folder.mkdir()
+        subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size},mode=0777", "tmpfs",
+                        str(folder)], check=True, capture_output=True)
+        self._mounts.append(folder)
+        (folder / "filler").write_bytes(bytes(size))
+        return folder
 
     @property
     def program_env(self):
@@ -259,6 +288,8 @@ class Lab:
         for folder in self.build_dir.glob(f"{WORK_PREFIX}*"):
             ours = re.fullmatch(rf"{WORK_PREFIX}\d+-\w+", folder.name) and folder.is_dir()
             if ours and not owner_alive(folder.name):
+                for mount in mounts_below(folder):
+                    unmount(mount)
                 shutil.rmtree(folder, ignore_errors=True)
                 removed.append(str(folder))
         if removed:
