@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <array>
+#include <atomic>
 #include <thread>
 #include <utility>
 
@@ -13,6 +14,10 @@ namespace veskcheck {
 namespace {
 
 constexpr UINT runFinishedMessage = WM_APP + 1;
+// A run's end also shows at this timer's next tick, should its message be lost (a posted message
+// fails when the thread's queue is full).
+constexpr UINT_PTR runWatchTimer = 1;
+constexpr UINT runWatchMs = 250;
 constexpr int retryId = 101;
 constexpr int saveId = 102;
 constexpr int copyId = 103;
@@ -73,6 +78,7 @@ struct MainWindow {
     HWND timeButton = nullptr;
     FontOwner font;
     std::thread worker;
+    std::atomic<bool> workerDone{false};  // set by the worker as its last step
     CancelFlag cancel{false};
     CheckReport report;
     RunLifecycle lifecycle;  // whether a run is in progress, and whether closing was asked meanwhile
@@ -127,28 +133,42 @@ struct MainWindow {
         const auto change = lifecycle.start(cancel, report);
         if (!change) return;
         apply(*change);
+        workerDone.store(false);
         try {
-            // The report passes to the GUI thread through the posted message and the join that
-            // follows it; nothing else is shared but the atomic cancel flag.
+            // The report passes to the GUI thread through the worker's end and the join that
+            // follows it; nothing else is shared but the atomic flags.
             worker = std::thread([this, window = hwnd] {
                 completeRun(run, cancel, report);
+                workerDone.store(true);
                 PostMessageW(window, runFinishedMessage, 0, 0);
             });
         } catch (...) {
             apply(lifecycle.startFailed());
+            return;
         }
+        SetTimer(hwnd, runWatchTimer, runWatchMs, nullptr);
     }
 
+    // Acts only once the worker has finished, so the join never waits: the same message posted by
+    // another program, or a timer tick, during a run changes nothing.
     void finishRun() {
-        // Only the worker of a run in progress posts this; anything else posting it is ignored.
-        if (!lifecycle.running()) return;
+        if (!lifecycle.running() || !workerDone.load()) return;
         if (worker.joinable()) worker.join();
-        apply(lifecycle.finished(report));
+        const WindowChange change = lifecycle.finished(report);
+        KillTimer(hwnd, runWatchTimer);
+        apply(change);
+    }
+
+    // A command counts only from a button the player can use: another program can post one for a
+    // button that is disabled or hidden.
+    bool usable(int id) const {
+        const HWND control = GetDlgItem(hwnd, id);
+        return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control);
     }
 
     void command(int id) {
         // No command while a run may be writing the report.
-        if (lifecycle.running()) return;
+        if (lifecycle.running() || !usable(id)) return;
         switch (id) {
         case retryId:
             startRun();
@@ -207,6 +227,9 @@ LRESULT handle(MainWindow& state, HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case runFinishedMessage:
         state.finishRun();
+        return 0;
+    case WM_TIMER:
+        if (wParam == runWatchTimer) state.finishRun();
         return 0;
     case WM_NEXTDLGCTL:
         state.moveFocus(wParam, lParam);

@@ -18,6 +18,12 @@ constexpr std::u16string_view closingStatus = u"正在结束检测，请稍候�
 
 constexpr ButtonStates whileRunning{};  // retry, save and copy disabled; date and time hidden
 
+WindowChange finishedChange(const CheckReport& report) {
+    const bool hasReport = !report.reportText.empty();
+    const ButtonStates buttons{true, hasReport, hasReport, report.showTimeSettings};
+    return WindowChange{std::u16string(finishedStatus), report.advice, buttons, false};
+}
+
 WindowChange destroyTheWindow() {
     WindowChange change;
     change.destroyWindow = true;
@@ -48,11 +54,11 @@ WindowChange RunLifecycle::startFailed() {
 }
 
 WindowChange RunLifecycle::finished(const CheckReport& report) {
+    // The texts are made before the state changes: running out of memory leaves the run in
+    // progress, to be finished again, rather than a window whose buttons stay disabled.
+    WindowChange change = closeRequested_ ? destroyTheWindow() : finishedChange(report);
     running_ = false;
-    if (closeRequested_) return destroyTheWindow();
-    const bool hasReport = !report.reportText.empty();
-    const ButtonStates buttons{true, hasReport, hasReport, report.showTimeSettings};
-    return WindowChange{std::u16string(finishedStatus), report.advice, buttons, false};
+    return change;
 }
 
 WindowChange RunLifecycle::closeRequest(CancelFlag& cancel) {

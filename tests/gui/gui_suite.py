@@ -43,8 +43,9 @@ FONT_REPLACEMENTS = ("Microsoft YaHei", "Microsoft YaHei UI", "SimSun")
 SCRIPTED_CASES = (
     "in-progress-then-finished", "window-and-controls", "layout-and-font",
     "tab-moves-among-tab-stops", "clock-button-comes-and-goes", "run-that-throws",
-    "run-without-report", "close-during-run", "close-when-idle", "copy-report",
-    "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings")
+    "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle", "copy-report",
+    "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
+    "time-settings-unavailable")
 
 
 @dataclass(frozen=True)
@@ -68,6 +69,9 @@ def phases():
         Phase("lab ok, 96 dpi", 96, ("program-resources", "real-ok"), BOTH,
               ServerSetup("slow-cdn", routes=slow)),
         Phase("lab nothing listening, 96 dpi", 96, ("real-refused",), BOTH),
+        # The name is not in hosts and the namespace's resolver never answers.
+        Phase("lab name lookup never answered, 96 dpi", 96, ("real-close-during-lookup",), (),
+              ServerSetup("silent-dns", extra={"dns": "silent"})),
     ]
 
 

@@ -292,6 +292,26 @@ void runWithoutReport(Case& c) {
     Session s = c.startScripted("no-report", 0);
     if (!s.ready()) return;
     s.expectState(finishedState(scriptedAdvice("no-report"), retryOnly), "after the run");
+    // Another program's commands for the disabled save and copy buttons and the hidden date and
+    // time button do nothing.
+    for (const int id : {102, 103, 104}) PostMessageW(s.main(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    c.verdict.expect(s.waitForDialog(nothingHappens) == nullptr, "a command for an unusable button showed a dialog");
+    s.expectState(finishedState(scriptedAdvice("no-report"), retryOnly), "after the posted commands");
+    s.expectClosed();
+}
+
+// The run-finished message posted by another program during a run neither ends the run nor
+// keeps the window from answering.
+void strayRunFinishedMessage(Case& c) {
+    Session s = c.startScripted("ok", 3000);
+    if (!s.ready()) return;
+    s.expectState(runningState(), "during the run", milliseconds(0));
+    PostMessageW(s.main(), WM_APP + 1, 0, 0);
+    DWORD_PTR ignored = 0;
+    c.verdict.expect(SendMessageTimeoutW(s.main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &ignored) != 0,
+                     "the window stopped answering after the stray message");
+    s.expectState(runningState(), "after the stray message", milliseconds(0));
+    s.expectState(finishedState(scriptedAdvice("ok"), withReport), "after the run");
     s.expectClosed();
 }
 
@@ -537,6 +557,43 @@ void timeSettings(Case& c) {
     s.expectClosed();
 }
 
+// The control panel program moved aside for one case, and put back on every way out.
+class ControlPanelAside {
+public:
+    ControlPanelAside() {
+        std::u16string folder(MAX_PATH, u'\0');
+        folder.resize(GetSystemDirectoryW(veskcheck::wideBuffer(folder), MAX_PATH));
+        program_ = folder + u"\\control.exe";
+        aside_ = program_ + u".aside";
+        moved_ = MoveFileW(wideText(program_), wideText(aside_)) != 0;
+    }
+    ControlPanelAside(const ControlPanelAside&) = delete;
+    ControlPanelAside& operator=(const ControlPanelAside&) = delete;
+    ~ControlPanelAside() {
+        if (moved_) MoveFileW(wideText(aside_), wideText(program_));
+    }
+    bool moved() const { return moved_; }
+
+private:
+    std::u16string program_;
+    std::u16string aside_;
+    bool moved_ = false;
+};
+
+// Without the control panel program the window tells the player where the settings are.
+void timeSettingsUnavailable(Case& c) {
+    const ControlPanelAside aside;
+    c.verdict.expect(aside.moved(), "the control panel program could not be moved aside");
+    if (!aside.moved()) return;
+    Session s = c.startScripted("clock", 0);
+    if (!s.ready()) return;
+    s.expectState(finishedState(scriptedAdvice("clock"), withReportAndClock), "after the run");
+    click(s.button(104));
+    c.expectBox(c.answerMessageBox(s, true), expected::timeSettingsManual, expected::timeSettingsCaption, "none",
+                "time settings without the control panel");
+    s.expectClosed();
+}
+
 // ---- The real program in the lab ----------------------------------------------------------------
 
 std::u16string adviceFor(veskcheck::FailureCategory category) {
@@ -577,6 +634,22 @@ void realRun(Case& c, veskcheck::FailureCategory category, bool slowServer) {
     s.expectClosed();
 }
 
+// Closing while the system's resolver holds the first lookup: the window and the process go
+// within a second, without waiting for the lookup.
+void realCloseDuringLookup(Case& c) {
+    Session s = c.startReal();
+    if (!s.ready()) return;
+    std::this_thread::sleep_for(milliseconds(500));  // the lookup is under way
+    s.expectState(runningState(), "during the lookup", milliseconds(0));
+    const auto closedAt = std::chrono::steady_clock::now();
+    s.close();
+    const bool ended = s.program().ended(milliseconds(1000));
+    const auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - closedAt);
+    c.verdict.expect(ended, "the process did not end within a second of the close request (" +
+                                std::to_string(took.count()) + " ms)");
+    if (ended) c.verdict.expectNumber(s.program().exitCode(), 0, "exit code");
+}
+
 void realOk(Case& c) { realRun(c, veskcheck::FailureCategory::Ok, true); }
 void realRefused(Case& c) { realRun(c, veskcheck::FailureCategory::ConnectFailed, false); }
 
@@ -588,6 +661,7 @@ const std::pair<const char*, void (*)(Case&)> allCases[] = {
     {"clock-button-comes-and-goes", clockButtonComesAndGoes},
     {"run-that-throws", runThatThrows},
     {"run-without-report", runWithoutReport},
+    {"stray-run-finished-message", strayRunFinishedMessage},
     {"close-during-run", closeDuringRun},
     {"close-when-idle", closeWhenIdle},
     {"program-resources", programResources},
@@ -596,8 +670,10 @@ const std::pair<const char*, void (*)(Case&)> allCases[] = {
     {"save-report", saveReport},
     {"save-cancelled", saveCancelled},
     {"time-settings", timeSettings},
+    {"time-settings-unavailable", timeSettingsUnavailable},
     {"real-ok", realOk},
     {"real-refused", realRefused},
+    {"real-close-during-lookup", realCloseDuringLookup},
 };
 
 std::optional<DriverSettings> parseSettings(const std::vector<std::u16string>& arguments) {
