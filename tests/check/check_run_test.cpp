@@ -174,6 +174,14 @@ TEST_F(CheckRun, RejectedSignatureShowsInTheSummaryNotInTheDownloadLines) {
     for (const FetchOutcome& attempt : report.attempts) EXPECT_TRUE(attempt.body.empty());
 }
 
+TEST_F(CheckRun, GivesEachFetchItsCapAndEveryServiceTheRunsOwnFlag) {
+    bothModesOk(u"127.0.0.1", u"::1");
+    run();
+    EXPECT_EQ(world.fetchCaps, (std::vector<std::uint32_t>{16777216, 1024, 16777216, 1024}));
+    ASSERT_EQ(world.flagsSeen.size(), 6u);  // four fetches, two probes
+    for (const CancelFlag* flag : world.flagsSeen) EXPECT_EQ(flag, &cancel);
+}
+
 TEST_F(CheckRun, ProbesEachDistinctAddressOnceInOrderOfFirstAppearance) {
     bothModesOk(u"127.0.0.1", u"127.0.0.1");
     EXPECT_EQ(occurrences(run().reportText, u"对端 127.0.0.1 / update.vesk.example\r\n[probe 127.0.0.1:443 update.vesk.example]\r\n"),

@@ -31,6 +31,8 @@ struct FakeWorld {
     CancelFlag* cancel = nullptr;  // the run's flag, for scripts that cancel mid-run
 
     std::vector<std::string> fetchCalls;
+    std::vector<std::uint32_t> fetchCaps;
+    std::vector<const CancelFlag*> flagsSeen;  // the flag each fetch and probe was given
     std::vector<std::u16string> probeCalls;
     int libcurlStops = 0;
 
@@ -53,9 +55,11 @@ struct FakeWorld {
         s.libcurlComponents = [] {
             return std::optional<veskcheck::LibcurlComponents>({"8.23.0", "Schannel"});
         };
-        s.fetch = [this](ConnectionMode mode, const CancelFlag&, const std::string& url, std::uint32_t) {
+        s.fetch = [this](ConnectionMode mode, const CancelFlag& flag, const std::string& url, std::uint32_t maxBytes) {
             const std::string file = url.substr(url.rfind('/') + 1);
             fetchCalls.push_back((mode == ConnectionMode::Ipv4Only ? "ipv4 " : "system ") + file);
+            fetchCaps.push_back(maxBytes);
+            flagsSeen.push_back(&flag);
             const Script& script = fetches.at({mode, file});
             if (script.during) script.during(*cancel);
             return script.outcome;
@@ -64,8 +68,10 @@ struct FakeWorld {
             if (duringVerify) duringVerify();
             return verdict;
         };
-        s.probe = [this](const std::u16string& peerIp, std::uint16_t port, const std::u16string& host, const CancelFlag&) {
+        s.probe = [this](const std::u16string& peerIp, std::uint16_t port, const std::u16string& host,
+                         const CancelFlag& flag) {
             probeCalls.push_back(peerIp);
+            flagsSeen.push_back(&flag);
             if (duringProbe) duringProbe();
             return u"[probe " + peerIp + u":" + std::u16string(port == 443 ? u"443" : u"?") + u" " + host + u"]\r\n";
         };

@@ -116,6 +116,15 @@ def build_cases(host):
                   ServerSetup("flood", extra={"handshake": "flood", "flood_bytes": 4 * 262144}),
                   Failed("读取服务器握手", ANY_CODE), reached=TCP,
                   windows=dict(expect=Failed("读取服务器握手", SSPI_ERROR))),
+        # A certificate message of about 350 KiB, more than the probe holds (256 KiB). Where the
+        # security package keeps asking for more until it has a whole handshake message, the
+        # probe's own limit ends the handshake (its unit test shows that line). Both stacks here
+        # refuse the message by themselves first, without the probe holding it: OpenSSL a
+        # certificate list over 100 KiB ("excessive message size"), Wine's Schannel, built on
+        # GnuTLS, a handshake message over 128 KiB (SEC_E_INTERNAL_ERROR).
+        ProbeCase("certificate message over the input limit", chain_server("oversized"),
+                  Failed("读取服务器握手", ANY_CODE), reached=TCP,
+                  windows=dict(expect=Failed("读取服务器握手", "0x80090304"))),
         # The probe breaks off at the server's request, before any certificate message is sent.
         # Wine's Schannel instead answers the request with an empty certificate; a server that
         # requires one then ends the handshake with an alert.

@@ -221,6 +221,57 @@ TEST(SelectAdvice, SendsToWindowsUpdateOnlyForAnUntrustedRoot) {
     for (const auto& c : cases) expectAdvice(c);
 }
 
+// The certificate advices, whole: the lab cannot reach them, since neither Wine's Schannel nor
+// OpenSSL's texts name a Windows certificate error.
+TEST(SelectAdvice, GivesTheCertificateAdvicesWordForWord) {
+    using enum FailureCategory;
+    const struct {
+        const char* what;
+        std::vector<FetchOutcome> attempts;
+        std::u16string advice;
+    } cases[] = {
+        {"time",
+         run(CertTimeInvalid, CertTimeInvalid),
+         u"检测发现：证书有效期检查未通过。可能是电脑时间不准，也可能是服务器证书的问题。\r\n\r\n"
+         u"1. 右键点击电脑右下角的时间，选择“调整日期/时间”。\r\n"
+         u"2. 核对日期、时间和时区；国内通常选择北京时间。打开自动设置时间，如有“立即同步”请点击。\r\n"
+         u"3. 确认时间与手机一致，再打开更新器重试。\r\n"
+         u"如果时间本来就正确，或仍然失败，请在官网提交检测报告，以便检查服务器证书。" + closing},
+        {"untrusted root",
+         {ipv4(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT"), anyIp(CertUntrusted)},
+         u"Windows 不信任更新服务器使用的根证书。\r\n\r\n"
+         u"如果已经检查过 Windows 更新，请直接保存本次报告，在官网原反馈中补充即可。\r\n\r\n"
+         u"还未检查时，请先检查 Windows 更新。\r\n"
+         u"如果之前关闭了杀毒软件，请重新开启。点击“开始”，搜索并打开“Windows 更新”，选择“检查更新”。"
+         u"安装可用的系统更新，按提示重启，再打开本工具点击“重新检测”。检测通过后，打开游戏更新器重试。\r\n\r\n"
+         u"如果仍然失败，点击“保存检测报告”，在官网原反馈中提交新报告，说明 Windows 更新结果。\r\n"
+         u"工具会自动记录证书路径检查结果。有另一台能正常更新的电脑时，可在两台电脑各运行一次，"
+         u"将报告分别标为“故障电脑”和“正常电脑”提交。"},
+        {"untrusted",
+         run(CertUntrusted, CertUntrusted),
+         u"检测发现：这台电脑未能确认更新服务器的证书可信。\r\n\r\n"
+         u"请在官网提交检测报告，以便检查证书和服务器配置。\r\n"
+         u"您暂时不用重装系统，也不要自行下载“证书修复包”或安装陌生证书。" + closing},
+        {"revoked",
+         run(CertRevoked, CertRevoked),
+         u"检测发现：连接使用的证书已被吊销。\r\n\r\n"
+         u"请暂停更新，在官网提交检测报告。无需修改电脑设置，也不要跳过安全检查。" + closing},
+        {"revocation unknown",
+         run(RevocationUnknown, RevocationUnknown),
+         u"检测发现：未能完成证书安全状态查询。\r\n\r\n"
+         u"如果还没有试过其他网络，可以连接手机热点后重新检测一次。\r\n"
+         u"如果已经换过网络，或仍然失败，请在官网提交检测报告，不用反复尝试。" + closing},
+        {"name mismatch",
+         run(CertNameMismatch, CertNameMismatch),
+         u"检测发现：收到的证书与更新服务器地址不一致。\r\n\r\n"
+         u"请暂停更新，在官网提交检测报告，以便核对。暂时不用重装系统或继续关闭杀毒软件。" + closing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(toUtf8(selectAdvice(c.attempts)), toUtf8(c.advice));
+    }
+}
+
 TEST(SelectAdvice, ReadsTheDecisiveStatusInTableOrder) {
     struct StatusCase {
         std::int32_t status;

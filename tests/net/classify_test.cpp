@@ -111,6 +111,12 @@ TEST(ClassifyOutcome, RecognisesSchannelCertificateErrors) {
         {35, 0, nextContextFailed + "CRYPT_E_NO_REVOCATION_CHECK (0x80092012) - " + gbkNoRevocationCheck,
          FailureCategory::RevocationUnknown, u"CRYPT_E_NO_REVOCATION_CHECK"},
         // Codes libcurl has no name for are recognised by their number alone.
+        {35, 0, nextContextFailed + "Unknown error (0x80092010) - " + gbkRevoked, FailureCategory::CertRevoked,
+         u"CRYPT_E_REVOKED"},
+        {60, 0, sniOrCertCheckFailed + "Unknown error (0x80090322) - " + gbkWrongPrincipal,
+         FailureCategory::CertNameMismatch, u"SEC_E_WRONG_PRINCIPAL"},
+        {35, 0, nextContextFailed + "Unknown error (0x80090328) - " + gbkCertExpired, FailureCategory::CertTimeInvalid,
+         u"SEC_E_CERT_EXPIRED"},
         {35, 0, nextContextFailed + "Unknown error (0x80092013) - " + gbkRevocationOffline,
          FailureCategory::RevocationUnknown, u"CRYPT_E_REVOCATION_OFFLINE"},
         {35, 0, nextContextFailed + "Unknown error (0x80092012) - " + gbkNoRevocationCheck,

@@ -33,6 +33,10 @@ CHAINS = {
     "missing-intermediate": Leaf("intermediate", "{host}", CURRENT, ()),
 }
 
+# A chain whose certificate message is larger than the probe takes in (256 KiB): the good chain
+# with its intermediate sent this many times (about 900 bytes each).
+OVERSIZED_COPIES = 400
+
 # name: (subject, issuer or "self", extension section)
 AUTHORITIES = {
     "root": ("Vesk Lab Root CA", "self", "root"),
@@ -92,6 +96,7 @@ class Pki:
         for name, (subject, issuer, section) in AUTHORITIES.items():
             self._issue(name, subject, issuer, name, (-2 * DAY, 60 * DAY), section)
         self.chains = {name: self._make_chain(name, leaf) for name, leaf in CHAINS.items()}
+        self.chains["oversized"] = self._repeated_chain("good", "intermediate", OVERSIZED_COPIES)
 
     @property
     def root(self):
@@ -143,3 +148,10 @@ class Pki:
         parts = [certificate, *leaf.served_with]
         pem.write_text("".join((self.folder / f"{part}.pem").read_text() for part in parts))
         return Chain(pem=pem, key=self.folder / "leaf.key")
+
+    def _repeated_chain(self, base, authority, copies):
+        """The `base` chain followed by `copies` more copies of an authority's certificate."""
+        chain = self.chains[base]
+        pem = self.folder / f"chain-{base}-{authority}-x{copies}.pem"
+        pem.write_text(chain.pem.read_text() + (self.folder / f"{authority}.pem").read_text() * copies)
+        return Chain(pem=pem, key=chain.key)
