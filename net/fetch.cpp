@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
@@ -20,15 +19,7 @@ namespace {
 constexpr long connectTimeoutMs = 15000;
 constexpr long totalTimeoutMs = 20000;
 constexpr char userAgent[] = "VeskAutoPatch";
-constexpr long httpOk = 200;
-
-// What the write callback appends to; one per fetch, on the fetch's stack.
-struct BodySink {
-    std::vector<unsigned char> body;
-    std::uint32_t maxBytes = 0;
-    bool tooLarge = false;
-    bool writeFailed = false;
-};
+static_assert(fileSizeExceeded == CURLE_FILESIZE_EXCEEDED);
 
 // The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
 // once the whole connection, TLS included, is up, so a failed handshake would leave no address,
@@ -39,26 +30,8 @@ struct ClosedPeer {
 
 using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
-// libcurl stops the transfer when we take fewer bytes than offered, which is how an oversized
-// body is refused without ever holding more than the cap.
 std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* user) {
-    BodySink& sink = *static_cast<BodySink*>(user);
-    if (size != 0 && nmemb > std::numeric_limits<std::size_t>::max() / size) {
-        sink.tooLarge = true;
-        return 0;
-    }
-    const std::size_t length = size * nmemb;
-    if (length > sink.maxBytes - sink.body.size()) {
-        sink.tooLarge = true;
-        return 0;
-    }
-    try {
-        sink.body.insert(sink.body.end(), data, data + length);
-    } catch (...) {
-        sink.writeFailed = true;
-        return 0;
-    }
-    return length;
+    return takeBlock(*static_cast<BodySink*>(user), data, size, nmemb);
 }
 
 // Reads the peer of a socket before closing it, as libcurl would have closed it. Nothing changes
@@ -134,21 +107,6 @@ void readTransferInfo(CURL* curl, const ClosedPeer& closedPeer, FetchOutcome& ou
     outcome.connectMs = phaseMs(curl, CURLINFO_CONNECT_TIME_T);
     outcome.tlsMs = phaseMs(curl, CURLINFO_APPCONNECT_TIME_T);
     outcome.peerIp = peerAddress(curl, closedPeer);
-}
-
-// The body rules on top of the classification: an oversized 200 is an invalid manifest, a failed
-// append is unknown, an empty 200 is an invalid manifest, and only an Ok outcome keeps its bytes.
-void applyBodyRules(FetchOutcome& outcome, BodySink& sink) {
-    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == CURLE_FILESIZE_EXCEEDED))
-        outcome.category = FailureCategory::ManifestInvalid;
-    if (sink.writeFailed) {
-        outcome.category = FailureCategory::Unknown;
-    } else if (outcome.category == FailureCategory::Ok) {
-        if (sink.body.empty())
-            outcome.category = FailureCategory::ManifestInvalid;
-        else
-            outcome.body = std::move(sink.body);
-    }
 }
 
 }  // namespace
