@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "net/classify.h"
@@ -177,6 +178,37 @@ TEST(ClassifyOutcome, RecognisesSchannelCertificateErrors) {
         {60, 0, gbkUntrustedRoot + gbkRevoked, FailureCategory::CertOther, u""},
     };
     for (const auto& c : cases) expectClassified(c);
+}
+
+// The table's first matching row decides. Each row named in one text with the row after it (named
+// first, so the place in the text cannot decide) must win: exchanging any two neighbours fails.
+TEST(ClassifyOutcome, EachRowOfTheTableWinsOverTheNext) {
+    using enum FailureCategory;
+    const std::pair<const char*, FailureCategory> rows[] = {
+        {"CERT_TRUST_IS_REVOKED", CertRevoked},
+        {"CRYPT_E_REVOKED", CertRevoked},
+        {"CERT_E_REVOKED", CertRevoked},
+        {"SEC_E_WRONG_PRINCIPAL", CertNameMismatch},
+        {"CERT_E_CN_NO_MATCH", CertNameMismatch},
+        {"CERT_TRUST_IS_NOT_TIME_VALID", CertTimeInvalid},
+        {"SEC_E_CERT_EXPIRED", CertTimeInvalid},
+        {"CERT_E_EXPIRED", CertTimeInvalid},
+        {"CERT_TRUST_IS_UNTRUSTED_ROOT", CertUntrusted},
+        {"SEC_E_UNTRUSTED_ROOT", CertUntrusted},
+        {"CERT_E_UNTRUSTEDROOT", CertUntrusted},
+        {"CERT_TRUST_IS_PARTIAL_CHAIN", CertUntrusted},
+        {"CERT_E_CHAINING", CertUntrusted},
+        {"CRYPT_E_REVOCATION_OFFLINE", RevocationUnknown},
+        {"CRYPT_E_NO_REVOCATION_CHECK", RevocationUnknown},
+        {"CERT_TRUST_REVOCATION_STATUS_UNKNOWN", RevocationUnknown},
+        {"CERT_TRUST_IS_OFFLINE_REVOCATION", RevocationUnknown},
+        {"CERT_E_REVOCATION_FAILURE", RevocationUnknown},
+    };
+    for (std::size_t i = 0; i + 1 < std::size(rows); ++i) {
+        const auto& [name, category] = rows[i];
+        const std::string text = std::string("schannel: ") + rows[i + 1].first + ", " + name;
+        expectClassified({60, 0, text, category, std::u16string(name, name + std::strlen(name))});
+    }
 }
 
 // libcurl's error buffer holds 255 bytes and a terminating zero, so a long system message ends
