@@ -167,6 +167,39 @@ TEST(JsonReader, DecodesStringsAndEscapes) {
     }
 }
 
+// Every hex digit in every place of a Unicode escape, in both cases, and the characters just
+// outside each digit range, which are refused.
+TEST(JsonReader, ReadsEveryHexDigitOfAUnicodeEscape) {
+    const std::string digits = "0123456789abcdefABCDEF";
+    for (std::size_t place = 0; place < 4; ++place) {
+        for (const char digit : digits) {
+            std::string hex = "0000";
+            hex[place] = digit;
+            SCOPED_TRACE(hex);
+            const char16_t unit = static_cast<char16_t>(std::stoul(hex, nullptr, 16));
+            EXPECT_EQ(asString(parseText("\"\\u" + hex + "\"")), std::u16string(1, unit));
+        }
+        for (const char outside : std::string("/:@G`g")) {
+            std::string hex = "0000";
+            hex[place] = outside;
+            expectPatchError([&] { parseText("\"\\u" + hex + "\""); }, nonHex);
+        }
+    }
+}
+
+TEST(JsonReader, JoinsSurrogatePairsAtTheEdgesOfTheirRanges) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"\"\\uD800\\uDC00\"", u"\xD800\xDC00"},
+        {"\"\\uDBFF\\uDFFF\"", u"\xDBFF\xDFFF"},
+        {"\"\\ud83d\\ude00\"", u"\xD83D\xDE00"},
+        {"\"\\uDbFf\\udFfF\"", u"\xDBFF\xDFFF"},
+    };
+    for (const auto& [json, text] : cases) {
+        SCOPED_TRACE(json);
+        EXPECT_EQ(asString(parseText(json)), text);
+    }
+}
+
 TEST(JsonReader, RefusesTextAndTokenFaults) {
     expectFaults({
         {"", unexpectedEnd},
