@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <new>
 
 #include "check/check_run.h"
 #include "check/report_text.h"
@@ -44,18 +45,36 @@ TEST(ReportText, FinalClassificationLineKeepsAnEmptyDetail) {
     EXPECT_EQ(finalClassificationLine(refused), u"自动地址最终分类=9；\r\n");
 }
 
-// A whole report of a fixed run: one mode downloads and verifies, the other cannot connect.
-TEST(ReportText, WholeReportMatchesTheGoldenText) {
+// A scripted run in which the IPv4-only mode downloads both files from one address; the test
+// decides what happens next. Its whole report must equal a golden file, written by hand.
+struct GoldenReport : ::testing::Test {
     FakeWorld world;
     CancelFlag cancel{false};
-    world.cancel = &cancel;
-    world.answer(ConnectionMode::Ipv4Only, "manifest.json", fetched(u"203.0.113.7"));
-    world.answer(ConnectionMode::Ipv4Only, "manifest.json.sig", fetched(u"203.0.113.7"));
+
+    void SetUp() override {
+        world.cancel = &cancel;
+        world.answer(ConnectionMode::Ipv4Only, "manifest.json", fetched(u"203.0.113.7"));
+        world.answer(ConnectionMode::Ipv4Only, "manifest.json.sig", fetched(u"203.0.113.7"));
+    }
+    void expectReport(const std::string& goldenFile) {
+        const CheckReport report = runCheck(cancel, world.services());
+        const std::vector<unsigned char> golden = readTestFile("golden/" + goldenFile);
+        EXPECT_EQ(toUtf8(report.reportText), std::string(golden.begin(), golden.end()));
+    }
+};
+
+// One mode downloads and verifies, the other cannot connect.
+TEST_F(GoldenReport, OneModeWorked) {
     FetchOutcome refused = failed(FailureCategory::ConnectFailed, 7);
     refused.elapsedMs = 3;
     refused.dnsMs = 1;
     world.answer(ConnectionMode::SystemChosen, "manifest.json", refused);
-    const CheckReport report = runCheck(cancel, world.services());
-    const std::vector<unsigned char> golden = readTestFile("golden/report-one-mode-ok.txt");
-    EXPECT_EQ(toUtf8(report.reportText), std::string(golden.begin(), golden.end()));
+    expectReport("report-one-mode-ok.txt");
+}
+
+// A run that an exception cuts short keeps its opening block, the component line included, and
+// says so once, right before the advice.
+TEST_F(GoldenReport, InterruptedRun) {
+    world.duringVerify = [] { throw std::bad_alloc(); };
+    expectReport("report-interrupted.txt");
 }
