@@ -29,7 +29,7 @@ sys.path.insert(0, str(HERE.parent / "lab"))
 from vesklab.lab import BOTH, TOP, Lab, ServerSetup, route  # noqa: E402
 from vesklab.suite import Interrupted, Results, SignalGuard, Verdict, selected  # noqa: E402
 from vesklab.wine import windows_path  # noqa: E402
-from run_suite import MANIFEST, sign  # noqa: E402
+from run_suite import ADVICE, MANIFEST, sign  # noqa: E402
 
 DRIVER = "tests/gui/vesk-window-driver"
 SCRIPTED = "tests/gui/vesk-check-fakerun"
@@ -40,11 +40,14 @@ CHINESE_FONT = "WenQuanYi Micro Hei"
 # The program's own face, and the faces Wine's window captions and dialogs link to for Chinese.
 FONT_REPLACEMENTS = ("Microsoft YaHei", "Microsoft YaHei UI", "SimSun")
 
+# The advice of the lab's own table that each real-program case expects.
+REAL_ADVICE = {"real-ok": ADVICE["all ok"], "real-refused": ADVICE["no connection"]}
+
 SCRIPTED_CASES = (
     "in-progress-then-finished", "window-and-controls", "layout-and-font",
     "tab-moves-among-tab-stops", "clock-button-comes-and-goes", "run-that-throws",
-    "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle", "copy-report",
-    "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
+    "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle",
+    "copy-report", "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
     "time-settings-unavailable")
 
 
@@ -156,6 +159,9 @@ def run_phase(lab, display, phase, results):
     set_prefix(lab, phase.dpi)
     work = lab.work / re.sub(r"\W+", "-", phase.name)
     work.mkdir()
+    for case in phase.cases:
+        if case in REAL_ADVICE:
+            (work / f"advice-{case}.txt").write_bytes(REAL_ADVICE[case].encode("utf-16-le"))
     arguments = ["--fake", windows_path(lab.program(SCRIPTED)),
                  "--real", windows_path(lab.program(PROGRAM)),
                  "--work", windows_path(work), "--dpi", str(phase.dpi), *phase.cases]
