@@ -154,9 +154,15 @@ std::u16string_view findingAdvice(const FetchOutcome& decisive) {
     case FailureCategory::ManifestInvalid:
     case FailureCategory::SignatureInvalid:
         return manifestRejectedAdvice;
-    default:
-        return noSpecificCauseAdvice;
+    case FailureCategory::CertOther:
+    case FailureCategory::TlsOther:
+    case FailureCategory::Unknown:
+    case FailureCategory::Ok:
+    case FailureCategory::Cancelled:
+        break;
     }
+    // Also any value outside the enumeration, as a damaged summary could carry.
+    return noSpecificCauseAdvice;
 }
 
 }  // namespace
@@ -178,8 +184,11 @@ int categoryPriority(FailureCategory category) {
     case FailureCategory::ConnectFailed: return 23;
     case FailureCategory::Timeout: return 24;
     case FailureCategory::Ok: return 100;
-    default: return 30;
+    case FailureCategory::Cancelled:
+    case FailureCategory::Unknown: break;
     }
+    // Also any value outside the enumeration.
+    return 30;
 }
 
 const FetchOutcome* decisiveAttempt(std::span<const FetchOutcome> attempts) {
