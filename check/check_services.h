@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/cancel_flag.h"
-#include "net/failure_category.h"
+#include "common/failure_category.h"
 #include "net/fetch_outcome.h"
 
 namespace veskcheck {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/failure_category.h"
+#include "common/failure_category.h"
 
 namespace veskcheck {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "net/failure_category.h"
+#include "common/failure_category.h"
 
 namespace veskcheck {
 

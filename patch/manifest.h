@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/failure_category.h"
+#include "common/failure_category.h"
 #include "patch/digest.h"
 
 namespace veskpatch {
