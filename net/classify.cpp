@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/ascii_text.h"
+#include "net/curl_codes.h"
 
 namespace veskcheck {
 namespace {
@@ -41,25 +42,6 @@ constexpr std::array<CertErrorRule, 18> certErrorRules{{
     {"CERT_E_REVOCATION_FAILURE", "0X800B010E", FailureCategory::RevocationUnknown},
 }};
 
-// The libcurl result codes that decide a category (CURLcode values).
-constexpr std::int32_t curlOk = 0;
-constexpr std::int32_t curlCouldntResolveHost = 6;
-constexpr std::int32_t curlCouldntConnect = 7;
-constexpr std::int32_t curlPartialFile = 18;
-constexpr std::int32_t curlOperationTimedOut = 28;
-constexpr std::int32_t curlSslConnectError = 35;
-constexpr std::int32_t curlAbortedByCallback = 42;
-constexpr std::int32_t curlGotNothing = 52;
-constexpr std::int32_t curlSendError = 55;
-constexpr std::int32_t curlRecvError = 56;
-constexpr std::int32_t curlSslCertProblem = 58;
-constexpr std::int32_t curlPeerFailedVerification = 60;
-constexpr std::int32_t curlFileSizeExceeded = 63;
-constexpr std::int32_t curlSslCacertBadFile = 77;
-constexpr std::int32_t curlSslIssuerError = 83;
-
-constexpr std::int32_t httpNoResponse = 0;
-constexpr std::int32_t httpOk = 200;
 
 // Only ASCII letters change: the system message after the code is in the user's ANSI code page
 // (GBK on Chinese Windows), and its bytes must pass through untouched whatever the C locale is.

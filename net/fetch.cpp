@@ -10,6 +10,7 @@
 #include "common/tick_clock.h"
 #include "net/cancellable_transfer.h"
 #include "net/classify.h"
+#include "net/curl_codes.h"
 #include "net/fetch_rules.h"
 #include "net/socket_peer.h"
 
@@ -19,7 +20,15 @@ namespace {
 constexpr long connectTimeoutMs = 15000;
 constexpr long totalTimeoutMs = 20000;
 constexpr char userAgent[] = "VeskAutoPatch";
-static_assert(fileSizeExceeded == CURLE_FILESIZE_EXCEEDED);
+static_assert(curlOk == CURLE_OK && curlCouldntResolveHost == CURLE_COULDNT_RESOLVE_HOST &&
+              curlCouldntConnect == CURLE_COULDNT_CONNECT && curlPartialFile == CURLE_PARTIAL_FILE &&
+              curlOperationTimedOut == CURLE_OPERATION_TIMEDOUT && curlSslConnectError == CURLE_SSL_CONNECT_ERROR &&
+              curlAbortedByCallback == CURLE_ABORTED_BY_CALLBACK && curlGotNothing == CURLE_GOT_NOTHING &&
+              curlSendError == CURLE_SEND_ERROR && curlRecvError == CURLE_RECV_ERROR &&
+              curlSslCertProblem == CURLE_SSL_CERTPROBLEM && curlPeerFailedVerification == CURLE_PEER_FAILED_VERIFICATION &&
+              curlFileSizeExceeded == CURLE_FILESIZE_EXCEEDED && curlSslCacertBadFile == CURLE_SSL_CACERT_BADFILE &&
+              curlSslIssuerError == CURLE_SSL_ISSUER_ERROR,
+              "the diagnosis names libcurl's result codes by their numbers");
 
 // The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
 // once the whole connection, TLS included, is up, so a failed handshake would leave no address,

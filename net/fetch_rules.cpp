@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "common/ascii_text.h"
+#include "net/curl_codes.h"
 
 namespace veskcheck {
 namespace {
 
 constexpr std::size_t maxPeerAddressLength = 64;
-constexpr std::int32_t httpOk = 200;
 
 }  // namespace
 
@@ -33,7 +33,7 @@ std::size_t takeBlock(BodySink& sink, const char* data, std::size_t size, std::s
 }
 
 void applyBodyRules(FetchOutcome& outcome, BodySink& sink) {
-    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == fileSizeExceeded))
+    if (outcome.httpStatus == httpOk && (sink.tooLarge || outcome.curlCode == curlFileSizeExceeded))
         outcome.category = FailureCategory::ManifestInvalid;
     if (sink.writeFailed) {
         outcome.category = FailureCategory::Unknown;

@@ -13,9 +13,6 @@ namespace veskcheck {
 // The rules one fetch applies to what libcurl delivers and reports, kept apart from libcurl so
 // that they can be tested on their own.
 
-// libcurl's CURLE_FILESIZE_EXCEEDED: the announced or received body passed the size limit.
-inline constexpr std::int32_t fileSizeExceeded = 63;
-
 // What the write callback appends to; one per fetch.
 struct BodySink {
     std::vector<unsigned char> body;
