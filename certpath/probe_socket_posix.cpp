@@ -22,11 +22,31 @@ using SocketDescriptor = Owned<int, close, -1>;
 
 std::uint32_t lastSocketError() { return static_cast<std::uint32_t>(errno); }
 
-// A signal arriving mid-call is not a network failure: the call is simply made again.
-bool tryAgain() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+// One poll slice on one socket: whether it became ready. An interrupted poll counts as a quiet
+// slice.
+bool pollSocket(int socket, short events, int sliceMs) {
+    pollfd descriptor{socket, events, 0};
+    const int ready = poll(&descriptor, 1, sliceMs);
+    if (ready < 0 && errno != EINTR) throw Failure{u"等待网络", lastSocketError()};
+    return ready > 0;
+}
+
+}  // namespace
+
+struct ProbeSocket::Connection {
+    AddressList addresses;
+    SocketDescriptor socket;
+};
+
+void ProbeSocket::ConnectionRelease::operator()(Connection* connection) const noexcept { delete connection; }
+
+std::unique_ptr<ProbeSocket::Connection, ProbeSocket::ConnectionRelease> ProbeSocket::newConnection() {
+    return std::unique_ptr<Connection, ConnectionRelease>(new Connection);
+}
 
 // The address text is taken as a number only, so no name lookup can ever happen here.
-void convertAddress(const std::u16string& peerIp, std::uint16_t port, AddressList& addresses) {
+void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t port) {
+    AddressList& addresses = connection_->addresses;
     const std::string node = utf8FromUtf16(peerIp);
     const std::string service = std::to_string(port);
     addrinfo hints{};
@@ -38,30 +58,21 @@ void convertAddress(const std::u16string& peerIp, std::uint16_t port, AddressLis
     if (addresses.get() == nullptr) throw Failure{u"对端地址", 0};
 }
 
-void openNonBlocking(const addrinfo& address, SocketDescriptor& socket) {
+void ProbeSocket::createSocket() {
+    const addrinfo& address = *connection_->addresses.get();
+    SocketDescriptor& socket = connection_->socket;
     *socket.out() = ::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket.get() < 0) throw Failure{u"创建连接", lastSocketError()};
     const int flags = fcntl(socket.get(), F_GETFL);
     if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0) throw Failure{u"创建连接", lastSocketError()};
 }
 
-// One poll slice on one socket: whether it became ready. An interrupted poll counts as a quiet
-// slice.
-bool pollSlice(int socket, short events, int sliceMs) {
-    pollfd descriptor{socket, events, 0};
-    const int ready = poll(&descriptor, 1, sliceMs);
-    if (ready < 0 && errno != EINTR) throw Failure{u"等待网络", lastSocketError()};
-    return ready > 0;
-}
-
-void waitFor(const ProbeDeadline& deadline, int socket, short events) {
-    deadline.waitFor([&](int sliceMs) { return pollSlice(socket, events, sliceMs); });
-}
-
-void connectTo(const addrinfo& address, int socket, const ProbeDeadline& deadline) {
+void ProbeSocket::connectToPeer() {
+    const addrinfo& address = *connection_->addresses.get();
+    const int socket = connection_->socket.get();
     if (connect(socket, address.ai_addr, address.ai_addrlen) == 0) return;
     if (errno != EINPROGRESS && errno != EINTR) throw Failure{u"连接", lastSocketError()};
-    waitFor(deadline, socket, POLLWRNORM);
+    deadline_.waitFor([&](int sliceMs) { return pollSocket(socket, POLLWRNORM, sliceMs); });
     int error = 0;
     socklen_t length = sizeof(error);
     const bool readFailed = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0;
@@ -69,45 +80,22 @@ void connectTo(const addrinfo& address, int socket, const ProbeDeadline& deadlin
     if (readFailed) throw Failure{u"连接对端", lastSocketError()};
 }
 
-}  // namespace
-
-struct ProbeSocket::Connection {
-    AddressList addresses;
-    SocketDescriptor socket;
-};
-
-ProbeSocket::ProbeSocket(const std::u16string& peerIp, std::uint16_t port, const ProbeDeadline& deadline)
-    : deadline_(deadline), connection_(std::make_unique<Connection>()) {
-    convertAddress(peerIp, port, connection_->addresses);
-    const addrinfo& first = *connection_->addresses.get();
-    openNonBlocking(first, connection_->socket);
-    connectTo(first, connection_->socket.get(), deadline_);
+bool ProbeSocket::pollSlice(Direction direction, int sliceMs) const {
+    return pollSocket(connection_->socket.get(), direction == Direction::send ? POLLWRNORM : POLLRDNORM, sliceMs);
 }
 
-ProbeSocket::~ProbeSocket() = default;
-
-void ProbeSocket::sendAll(std::span<const unsigned char> bytes) {
-    const int socket = connection_->socket.get();
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        waitFor(deadline_, socket, POLLWRNORM);
-        // A server that has gone away must give a failure line, not a SIGPIPE that ends the program.
-        const ssize_t result = send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (result < 0 && tryAgain()) continue;
-        if (result <= 0) throw Failure{u"发送握手数据", lastSocketError()};
-        sent += static_cast<std::size_t>(result);
-    }
+// A server that has gone away must give a failure line, not a SIGPIPE that ends the program.
+std::ptrdiff_t ProbeSocket::sendSome(std::span<const unsigned char> bytes) {
+    return send(connection_->socket.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
-std::size_t ProbeSocket::receive(std::span<unsigned char> chunk) {
-    const int socket = connection_->socket.get();
-    ssize_t result = 0;
-    do {
-        waitFor(deadline_, socket, POLLRDNORM);
-        result = recv(socket, chunk.data(), chunk.size(), 0);
-    } while (result < 0 && tryAgain());
-    if (result == 0) throw Failure{u"接收握手数据", serverClosedCode};
-    if (result < 0) throw Failure{u"接收握手数据", lastSocketError()};
-    return static_cast<std::size_t>(result);
+std::ptrdiff_t ProbeSocket::receiveSome(std::span<unsigned char> chunk) {
+    return recv(connection_->socket.get(), chunk.data(), chunk.size(), 0);
 }
+
+// A signal arriving mid-call is not a network failure: the call is simply made again.
+bool ProbeSocket::lastCallToRepeat() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+
+std::uint32_t ProbeSocket::lastCallError() { return lastSocketError(); }
 
 }  // namespace veskcheck
