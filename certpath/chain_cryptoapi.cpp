@@ -25,7 +25,7 @@ static_assert(chainFlags == 0x104);
 
 std::uint32_t lastSystemError() { return static_cast<std::uint32_t>(GetLastError()); }
 
-void buildChain(PCCERT_CONTEXT certificate, ChainContext& chain) {
+ChainContext buildChain(PCCERT_CONTEXT certificate) {
     char serverAuthentication[] = szOID_PKIX_KP_SERVER_AUTH;
     LPSTR usages[] = {serverAuthentication};
     CERT_CHAIN_PARA parameters{};
@@ -33,9 +33,13 @@ void buildChain(PCCERT_CONTEXT certificate, ChainContext& chain) {
     parameters.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
     parameters.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    ChainContext chain;
     if (!CertGetCertificateChain(HCCE_CURRENT_USER, certificate, nullptr, certificate->hCertStore, &parameters,
-                                 chainFlags, nullptr, chain.out()))
+                                 chainFlags, nullptr, chain.put())) {
+        chain.detach();  // a failed call leaves no chain to free
         throw Failure{u"Windows 构建证书路径", lastSystemError()};
+    }
+    return chain;
 }
 
 // The SSL server policy for the host name, nothing ignored; 0 when it holds.
@@ -80,8 +84,7 @@ std::u16string certCommonName(PCCERT_CONTEXT certificate, bool issuer) {
 }
 
 std::u16string describeCertificateChain(PCCERT_CONTEXT certificate, const std::u16string& hostName) {
-    ChainContext chain;
-    buildChain(certificate, chain);
+    const ChainContext chain = buildChain(certificate);
     ChainDescription description{chain.get()->TrustStatus.dwErrorStatus, policyVerdict(chain.get(), hostName), {}};
     for (DWORD i = 0; i < chain.get()->cChain; ++i) description.paths.push_back(readPath(*chain.get()->rgpChain[i]));
     return writeChainBlock(description);

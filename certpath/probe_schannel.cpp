@@ -80,11 +80,16 @@ void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityC
     }
 }
 
-void readRemoteCertificate(SecurityContextHandle& context, CertContext& certificate) {
+CertContext readRemoteCertificate(SecurityContextHandle& context) {
+    CertContext certificate;
     const SECURITY_STATUS status =
-        QueryContextAttributesW(context.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.out());
-    if (status != SEC_E_OK) throw Failure{u"读取对端证书", statusCode(status)};
+        QueryContextAttributesW(context.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put());
+    if (status != SEC_E_OK) {
+        certificate.detach();  // a failed call leaves no certificate to free
+        throw Failure{u"读取对端证书", statusCode(status)};
+    }
     if (certificate.get() == nullptr) throw Failure{u"读取对端证书", 0};
+    return certificate;
 }
 
 }  // namespace
@@ -96,8 +101,7 @@ std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t 
     acquireCredentials(credentials);
     SecurityContextHandle context;
     runHandshake(socket, credentials, context, hostName, deadline);
-    CertContext certificate;
-    readRemoteCertificate(context, certificate);
+    const CertContext certificate = readRemoteCertificate(context);
     return describeCertificateChain(certificate.get(), hostName);
 }
 

@@ -53,15 +53,18 @@ void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t por
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    const int result = getaddrinfo(node.c_str(), service.c_str(), &hints, addresses.out());
-    if (result != 0) throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+    const int result = getaddrinfo(node.c_str(), service.c_str(), &hints, addresses.put());
+    if (result != 0) {
+        addresses.detach();  // a failed call leaves no list to free
+        throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+    }
     if (addresses.get() == nullptr) throw Failure{u"对端地址", 0};
 }
 
 void ProbeSocket::createSocket() {
     const addrinfo& address = *connection_->addresses.get();
     SocketDescriptor& socket = connection_->socket;
-    *socket.out() = ::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    *socket.put() = ::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket.get() < 0) throw Failure{u"创建连接", lastSocketError()};
     const int flags = fcntl(socket.get(), F_GETFL);
     if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0) throw Failure{u"创建连接", lastSocketError()};

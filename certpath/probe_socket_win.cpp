@@ -73,15 +73,18 @@ void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t por
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    const int result = GetAddrInfoW(wideText(peerIp), service.c_str(), &hints, addresses.out());
-    if (result != 0) throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+    const int result = GetAddrInfoW(wideText(peerIp), service.c_str(), &hints, addresses.put());
+    if (result != 0) {
+        addresses.detach();  // a failed call leaves no list to free
+        throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+    }
     if (addresses.get() == nullptr) throw Failure{u"对端地址", 0};
 }
 
 void ProbeSocket::createSocket() {
     const ADDRINFOW& address = *connection_->addresses.get();
     Socket& socket = connection_->socket;
-    *socket.out() = ::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
+    *socket.put() = ::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
     u_long nonBlocking = 1;
     if (socket.get() == INVALID_SOCKET || ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0)
         throw Failure{u"创建连接", lastSocketError()};

@@ -19,7 +19,7 @@ inline void closeAlgorithmProvider(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgori
 class CngAlgorithmHandle {
 public:
     explicit CngAlgorithmHandle(const wchar_t* algorithm) {
-        if (cngFailed(BCryptOpenAlgorithmProvider(handle_.out(), algorithm, nullptr, 0))) {
+        if (cngFailed(BCryptOpenAlgorithmProvider(handle_.put(), algorithm, nullptr, 0))) {
             handle_.detach();  // a failed open leaves nothing to close
             throw PatchError("无法初始化 Windows 加密算法。");
         }
@@ -41,7 +41,7 @@ public:
                                         sizeof(objectLength), &written, 0)))
             throw PatchError("无法读取 SHA-256 工作区大小。");
         buffer_.assign(objectLength, 0);
-        if (cngFailed(BCryptCreateHash(algorithm.get(), handle_.out(), buffer_.data(), objectLength, nullptr, 0, 0))) {
+        if (cngFailed(BCryptCreateHash(algorithm.get(), handle_.put(), buffer_.data(), objectLength, nullptr, 0, 0))) {
             handle_.detach();  // a failed creation leaves nothing to destroy
             throw PatchError("无法创建 SHA-256 上下文。");
         }

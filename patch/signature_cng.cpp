@@ -11,7 +11,7 @@ bool verifyManifestSignature(std::span<const unsigned char> manifest, std::span<
 
     CngAlgorithmHandle rsa(BCRYPT_RSA_ALGORITHM);
     CngKeyHandle key;
-    if (cngFailed(BCryptImportKeyPair(rsa.get(), nullptr, BCRYPT_RSAPUBLIC_BLOB, key.out(),
+    if (cngFailed(BCryptImportKeyPair(rsa.get(), nullptr, BCRYPT_RSAPUBLIC_BLOB, key.put(),
                                       const_cast<PUCHAR>(manifestKeyBlob.data()),
                                       static_cast<ULONG>(manifestKeyBlob.size()), 0)))
         throw PatchError("无法导入更新清单公钥。");
