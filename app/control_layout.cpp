@@ -22,10 +22,10 @@ std::array<ControlRect, controlSlotCount> layoutControls(PixelSize client, int d
     const int w = client.width;
     const int h = client.height;
     std::array<ControlRect, controlSlotCount> rects;
-    rects[statusSlot] = {m, m, w - 2 * m, s(36)};
-    rects[adviceSlot] = {m, s(62), w - 2 * m, h - s(170)};
-    rects[noteSlot] = {m, h - s(98), w - 2 * m, s(36)};
-    for (int i = 0; i < 4; ++i) rects[retrySlot + i] = {m + i * s(166), h - s(52), s(154), s(32)};
+    rects[controlSlot::status] = {m, m, w - 2 * m, s(36)};
+    rects[controlSlot::advice] = {m, s(62), w - 2 * m, h - s(170)};
+    rects[controlSlot::note] = {m, h - s(98), w - 2 * m, s(36)};
+    for (int i = 0; i < 4; ++i) rects[controlSlot::retry + i] = {m + i * s(166), h - s(52), s(154), s(32)};
     return rects;
 }
 

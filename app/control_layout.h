@@ -24,17 +24,14 @@ struct ControlRect {
     bool operator==(const ControlRect&) const = default;
 };
 
-// The seven controls in the order they are created and laid out.
-enum ControlSlot : int {
-    statusSlot,
-    adviceSlot,
-    noteSlot,
-    retrySlot,
-    saveSlot,
-    copySlot,
-    timeSlot,
-    controlSlotCount,
-};
+// The seven controls' places in the order they are created and laid out.
+namespace controlSlot {
+inline constexpr int status = 0;
+inline constexpr int advice = 1;
+inline constexpr int note = 2;
+inline constexpr int retry = 3;  // then save, copy and the date and time button
+}  // namespace controlSlot
+inline constexpr int controlSlotCount = 7;
 
 PixelSize initialWindowSize(int dpi);
 PixelSize minimumTrackingSize(int dpi);

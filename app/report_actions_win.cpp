@@ -52,24 +52,24 @@ bool askForFileName(HWND owner, const std::u16string& initialFolder, std::u16str
     return GetSaveFileNameW(&dialog) != FALSE;
 }
 
-enum class CopyResult { noMemory, failed, copied };
+enum class CopyResult { NoMemory, Failed, Copied };
 
 // The report with its terminating zero as Unicode text on the clipboard. The clipboard is closed
 // before a block it did not take is freed.
 CopyResult copyToClipboard(HWND owner, const std::u16string& text) {
     const SIZE_T bytes = (text.size() + 1) * sizeof(char16_t);
     GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE, bytes));
-    if (block.get() == nullptr) return CopyResult::noMemory;
+    if (block.get() == nullptr) return CopyResult::NoMemory;
     void* data = GlobalLock(block.get());
-    if (data == nullptr) return CopyResult::noMemory;
+    if (data == nullptr) return CopyResult::NoMemory;
     std::memcpy(data, text.c_str(), bytes);
     GlobalUnlock(block.get());
 
     const ClipboardSession clipboard(owner);
     if (!clipboard.isOpen() || !EmptyClipboard() || SetClipboardData(CF_UNICODETEXT, block.get()) == nullptr)
-        return CopyResult::failed;
+        return CopyResult::Failed;
     block.detach();  // the clipboard owns it from now on
-    return CopyResult::copied;
+    return CopyResult::Copied;
 }
 
 }  // namespace
@@ -91,12 +91,12 @@ void saveReport(HWND owner, const std::u16string& reportText) {
 
 void copyReport(HWND owner, const std::u16string& reportText) {
     switch (copyToClipboard(owner, reportText)) {
-    case CopyResult::noMemory:
+    case CopyResult::NoMemory:
         return;
-    case CopyResult::failed:
+    case CopyResult::Failed:
         MessageBoxW(owner, L"复制失败，请使用“保存检测报告”。", L"复制报告", MB_OK);
         return;
-    case CopyResult::copied:
+    case CopyResult::Copied:
         MessageBoxW(owner, L"报告已复制，可以在官网粘贴提交检测报告。", L"复制报告", MB_OK);
         return;
     }

@@ -26,7 +26,7 @@ ProbeSocket::Transfer ProbeSocket::transferOf(std::ptrdiff_t result) {
 
 void ProbeSocket::sendAll(std::span<const unsigned char> bytes) {
     for (std::size_t sent = 0; sent < bytes.size();) {
-        waitUntilReady(Direction::send);
+        waitUntilReady(Direction::Send);
         const Transfer transfer = transferOf(sendSome(bytes.subspan(sent)));
         if (transfer.again) continue;
         if (transfer.bytes == 0) throw Failure{u"发送握手数据", transfer.error};
@@ -37,7 +37,7 @@ void ProbeSocket::sendAll(std::span<const unsigned char> bytes) {
 std::size_t ProbeSocket::receive(std::span<unsigned char> chunk) {
     Transfer transfer;
     do {
-        waitUntilReady(Direction::receive);
+        waitUntilReady(Direction::Receive);
         transfer = transferOf(receiveSome(chunk));
     } while (transfer.again);
     if (transfer.bytes == 0)

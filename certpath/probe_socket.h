@@ -30,7 +30,7 @@ public:
     std::size_t receive(std::span<unsigned char> chunk);
 
 private:
-    enum class Direction { send, receive };
+    enum class Direction { Send, Receive };
 
     // What one send or receive call did: bytes moved, or nothing yet (call again once ready), or
     // nothing at all, with the platform's error code (0: the server closed the connection).

@@ -84,7 +84,7 @@ void ProbeSocket::connectToPeer() {
 }
 
 bool ProbeSocket::pollSlice(Direction direction, int sliceMs) const {
-    return pollSocket(connection_->socket.get(), direction == Direction::send ? POLLWRNORM : POLLRDNORM, sliceMs);
+    return pollSocket(connection_->socket.get(), direction == Direction::Send ? POLLWRNORM : POLLRDNORM, sliceMs);
 }
 
 // A server that has gone away must give a failure line, not a SIGPIPE that ends the program.

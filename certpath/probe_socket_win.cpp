@@ -101,7 +101,7 @@ void ProbeSocket::connectToPeer() {
 }
 
 bool ProbeSocket::pollSlice(Direction direction, int sliceMs) const {
-    return pollSocket(connection_->socket.get(), direction == Direction::send ? POLLWRNORM : POLLRDNORM, sliceMs);
+    return pollSocket(connection_->socket.get(), direction == Direction::Send ? POLLWRNORM : POLLRDNORM, sliceMs);
 }
 
 std::ptrdiff_t ProbeSocket::sendSome(std::span<const unsigned char> bytes) {

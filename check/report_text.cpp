@@ -14,7 +14,7 @@ std::u16string signedDecimal(std::int32_t value) {
     return u"-" + decimalText(0u - static_cast<std::uint32_t>(value));
 }
 
-// libcurl's version texts are ASCII; each byte becomes one unit.
+// Any mode byte but zero is the IPv4-only mode.
 bool isIpv4Only(ConnectionMode mode) { return mode != ConnectionMode::SystemChosen; }
 
 std::u16string_view diagnosticModeWord(ConnectionMode mode) {
@@ -50,6 +50,7 @@ std::u16string scopeBlock(std::u16string_view cdnHost) {
            u"时间：仅记录本机时间；未与独立可信时间源比对，不能据此认定时钟正确或错误。\r\n";
 }
 
+// libcurl's version texts are ASCII; each byte becomes one unit.
 std::u16string componentLine(std::string_view libcurlVersion, std::string_view tlsBackend) {
     return u"下载组件：" + widenedAscii(libcurlVersion) + u" / " + widenedAscii(tlsBackend) + u"\r\n";
 }
