@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "certpath/chain_codes.h"
 #include "certpath/failure.h"
 #include "common/decimal_text.h"
 #include "patch/digest.h"
@@ -20,13 +21,13 @@ struct NamedBit {
 
 // Tested and written in this order, which is not the order of their values.
 constexpr NamedBit namedBits[] = {
-    {0x00000020, u" 根证书不受信任"},
-    {0x00010000, u" 路径不完整"},
-    {0x00000001, u" 有效期异常"},
-    {0x00000004, u" 已吊销"},
-    {0x04000000, u" 被明确禁止信任"},
-    {0x00000008, u" 签名无效"},
-    {0x00000010, u" 用途不符"},
+    {trustBits::untrustedRoot, u" 根证书不受信任"},
+    {trustBits::partialChain, u" 路径不完整"},
+    {trustBits::notTimeValid, u" 有效期异常"},
+    {trustBits::revoked, u" 已吊销"},
+    {trustBits::explicitDistrust, u" 被明确禁止信任"},
+    {trustBits::signatureNotValid, u" 签名无效"},
+    {trustBits::notValidForUsage, u" 用途不符"},
 };
 
 bool keptInName(char16_t unit) {

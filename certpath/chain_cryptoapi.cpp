@@ -1,7 +1,9 @@
 #include "certpath/chain_cryptoapi.h"
 
 #include "certpath/chain_block.h"
+#include "certpath/chain_codes.h"
 #include "certpath/failure.h"
+#include "certpath/probe_steps.h"
 #include "common/win_text.h"
 
 namespace veskcheck {
@@ -15,6 +17,26 @@ static_assert(!target32 || sizeof(CERT_CHAIN_PARA) == 16);
 static_assert(!target32 || sizeof(CERT_CHAIN_POLICY_PARA) == 12);
 static_assert(!target32 || sizeof(SSL_EXTRA_CERT_CHAIN_POLICY_PARA) == 16);
 static_assert(!target32 || sizeof(CERT_CHAIN_POLICY_STATUS) == 20);
+
+// The portable names of the chain's words are the system's own.
+static_assert(trustBits::notTimeValid == CERT_TRUST_IS_NOT_TIME_VALID && trustBits::revoked == CERT_TRUST_IS_REVOKED &&
+              trustBits::signatureNotValid == CERT_TRUST_IS_NOT_SIGNATURE_VALID &&
+              trustBits::notValidForUsage == CERT_TRUST_IS_NOT_VALID_FOR_USAGE &&
+              trustBits::untrustedRoot == CERT_TRUST_IS_UNTRUSTED_ROOT &&
+              trustBits::invalidExtension == CERT_TRUST_INVALID_EXTENSION &&
+              trustBits::invalidBasicConstraints == CERT_TRUST_INVALID_BASIC_CONSTRAINTS &&
+              trustBits::partialChain == CERT_TRUST_IS_PARTIAL_CHAIN &&
+              trustBits::explicitDistrust == CERT_TRUST_IS_EXPLICIT_DISTRUST &&
+              trustBits::unsupportedCriticalExtension == CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT);
+constexpr std::uint32_t systemCode(HRESULT code) { return static_cast<std::uint32_t>(code); }
+static_assert(policyVerdicts::expired == systemCode(CERT_E_EXPIRED) && policyVerdicts::role == systemCode(CERT_E_ROLE) &&
+              policyVerdicts::critical == systemCode(CERT_E_CRITICAL) &&
+              policyVerdicts::untrustedRoot == systemCode(CERT_E_UNTRUSTEDROOT) &&
+              policyVerdicts::chaining == systemCode(CERT_E_CHAINING) && policyVerdicts::failed == systemCode(TRUST_E_FAIL) &&
+              policyVerdicts::revoked == systemCode(CERT_E_REVOKED) &&
+              policyVerdicts::nameMismatch == systemCode(CERT_E_CN_NO_MATCH) &&
+              policyVerdicts::wrongUsage == systemCode(CERT_E_WRONG_USAGE) &&
+              policyVerdicts::badSignature == systemCode(TRUST_E_CERT_SIGNATURE));
 
 constexpr std::size_t nameBufferUnits = 256;
 
@@ -37,7 +59,7 @@ ChainContext buildChain(PCCERT_CONTEXT certificate) {
     if (!CertGetCertificateChain(HCCE_CURRENT_USER, certificate, nullptr, certificate->hCertStore, &parameters,
                                  chainFlags, nullptr, chain.put())) {
         chain.detach();  // a failed call leaves no chain to free
-        throw Failure{u"Windows 构建证书路径", lastSystemError()};
+        throw Failure{steps::buildChain, lastSystemError()};
     }
     return chain;
 }
@@ -56,7 +78,7 @@ std::uint32_t policyVerdict(PCCERT_CHAIN_CONTEXT chain, const std::u16string& ho
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof(status);
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status))
-        throw Failure{u"Windows 证书策略", lastSystemError()};
+        throw Failure{steps::chainPolicy, lastSystemError()};
     return status.dwError;
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "certpath/chain_codes.h"
+
 namespace veskcheck {
 namespace {
 
@@ -16,16 +18,16 @@ struct Verdict {
 
 // In the order the policy verdict is chosen; the last row takes every error not named.
 constexpr Verdict verdicts[] = {
-    {0x00000001, 0x800B0101},  // not time valid / CERT_E_EXPIRED
-    {0x00000020, 0x800B0109},  // untrusted root / CERT_E_UNTRUSTEDROOT
-    {0x00010000, 0x800B010A},  // partial chain / CERT_E_CHAINING
-    {0x00000008, 0x80096004},  // signature not valid / TRUST_E_CERT_SIGNATURE
-    {0x00000010, 0x800B0110},  // not valid for usage / CERT_E_WRONG_USAGE
-    {0x00000004, 0x800B010C},  // revoked / CERT_E_REVOKED
-    {0x00000400, 0x800B0103},  // invalid basic constraints / CERT_E_ROLE
-    {0x08000000, 0x800B0105},  // unsupported critical extension / CERT_E_CRITICAL
-    {0x00000000, 0x800B010F},  // host name / CERT_E_CN_NO_MATCH
-    {0x00000100, 0x800B010B},  // invalid extension / TRUST_E_FAIL
+    {trustBits::notTimeValid, policyVerdicts::expired},
+    {trustBits::untrustedRoot, policyVerdicts::untrustedRoot},
+    {trustBits::partialChain, policyVerdicts::chaining},
+    {trustBits::signatureNotValid, policyVerdicts::badSignature},
+    {trustBits::notValidForUsage, policyVerdicts::wrongUsage},
+    {trustBits::revoked, policyVerdicts::revoked},
+    {trustBits::invalidBasicConstraints, policyVerdicts::role},
+    {trustBits::unsupportedCriticalExtension, policyVerdicts::critical},
+    {0, policyVerdicts::nameMismatch},  // the host name: no trust bit
+    {trustBits::invalidExtension, policyVerdicts::failed},
 };
 
 std::size_t verdictRow(int verifyError) {

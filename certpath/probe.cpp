@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "certpath/failure.h"
+#include "certpath/probe_steps.h"
 #include "certpath/probe_handshake.h"
 
 namespace veskcheck {
@@ -13,7 +14,7 @@ constexpr std::size_t handshakeInputLimit = 262144;
 }  // namespace
 
 void checkHandshakeInput(std::size_t held, std::size_t received) {
-    if (held > handshakeInputLimit || received > handshakeInputLimit - held) throw Failure{u"握手数据超限", 111};
+    if (held > handshakeInputLimit || received > handshakeInputLimit - held) throw Failure{steps::handshakeTooLarge, codes::bufferOverflow};
 }
 
 // The handshake's resources all live inside handshakeAndDescribe, so they are released before

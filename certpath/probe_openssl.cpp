@@ -7,6 +7,7 @@
 
 #include "certpath/chain_openssl.h"
 #include "certpath/failure.h"
+#include "certpath/probe_steps.h"
 #include "certpath/openssl_codes.h"
 #include "certpath/probe_handshake.h"
 #include "certpath/probe_socket.h"
@@ -16,7 +17,6 @@
 namespace veskcheck {
 namespace {
 
-constexpr const char16_t* credentialsStep = u"初始化 TLS 1.2";
 
 // Suspends the handshake when the server asks for a client certificate: none is ever offered,
 // and the request ends the probe like any other answer the handshake cannot go on with.
@@ -29,7 +29,7 @@ SslContext tls12ClientContext() {
     SslContext context(SSL_CTX_new(TLS_client_method()));
     if (!context || SSL_CTX_set_min_proto_version(context.get(), TLS1_2_VERSION) != 1 ||
         SSL_CTX_set_max_proto_version(context.get(), TLS1_2_VERSION) != 1)
-        throw Failure{credentialsStep, lastOpenSslError(0)};
+        throw Failure{steps::initialiseTls, lastOpenSslError(0)};
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_client_cert_cb(context.get(), refuseClientCertificate);
     return context;
@@ -43,7 +43,7 @@ Ssl clientSession(SSL_CTX* context, const std::u16string& hostName) {
     Bio input(BIO_new(BIO_s_mem()));
     Bio output(BIO_new(BIO_s_mem()));
     if (!session || !input || !output || SSL_set_tlsext_host_name(session.get(), serverName.c_str()) != 1)
-        throw Failure{credentialsStep, lastOpenSslError(0)};
+        throw Failure{steps::initialiseTls, lastOpenSslError(0)};
     SSL_set_bio(session.get(), input.release(), output.release());
     SSL_set_connect_state(session.get());
     return session;
@@ -76,7 +76,7 @@ void runHandshake(SSL* session, ProbeSocket& socket, const ProbeDeadline& deadli
         if (result == 1) return;
         const int error = SSL_get_error(session, result);
         if (error != SSL_ERROR_WANT_READ)
-            throw Failure{u"读取服务器握手", lastOpenSslError(static_cast<std::uint32_t>(error))};
+            throw Failure{steps::readServerHandshake, lastOpenSslError(static_cast<std::uint32_t>(error))};
         sendOutput(output, socket);
         receiveMore(input, socket, chunk);
     }
@@ -91,7 +91,7 @@ std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t 
     const Ssl session = clientSession(credentials.get(), hostName);
     runHandshake(session.get(), socket, deadline);
     const X509Certificate certificate(SSL_get1_peer_certificate(session.get()));
-    if (!certificate) throw Failure{u"读取对端证书", 0};
+    if (!certificate) throw Failure{steps::readPeerCertificate, 0};
     return describeCertificateChain(certificate.get(), SSL_get_peer_cert_chain(session.get()), hostName);
 }
 

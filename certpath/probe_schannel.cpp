@@ -3,6 +3,7 @@
 
 #include "certpath/chain_cryptoapi.h"
 #include "certpath/failure.h"
+#include "certpath/probe_steps.h"
 #include "certpath/probe_handshake.h"
 #include "certpath/probe_socket.h"
 #include "certpath/win_handles.h"
@@ -15,6 +16,9 @@ namespace {
 // chain engine does that afterwards) nor ever offers a client certificate.
 constexpr DWORD credentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
 static_assert(credentialFlags == 0x18);
+static_assert(codes::cancelled == ERROR_CANCELLED && codes::timedOut == WAIT_TIMEOUT &&
+                  codes::bufferOverflow == ERROR_BUFFER_OVERFLOW && codes::serverClosed == ERROR_HANDLE_EOF,
+              "the probe's codes are the system's own");
 constexpr ULONG requestFlags =
     ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
 static_assert(requestFlags == 0x00088110);
@@ -30,7 +34,7 @@ void acquireCredentials(CredentialsHandle& credentials) {
     const SECURITY_STATUS status =
         AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
                                   &record, nullptr, nullptr, credentials.get(), nullptr);
-    if (status != SEC_E_OK) throw Failure{u"初始化 TLS 1.2", statusCode(status)};
+    if (status != SEC_E_OK) throw Failure{steps::initialiseTls, statusCode(status)};
     credentials.markAcquired();
 }
 
@@ -70,7 +74,7 @@ void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityC
         const ContextBuffer token(outputBuffer.pvBuffer);
         if (status == SEC_E_OK) return;
         if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE)
-            throw Failure{u"读取服务器握手", statusCode(status)};
+            throw Failure{steps::readServerHandshake, statusCode(status)};
         socket.sendAll({static_cast<const unsigned char*>(outputBuffer.pvBuffer), outputBuffer.cbBuffer});
         if (status == SEC_I_CONTINUE_NEEDED) {
             if (keepUnconsumedTail(input, inputBuffers[1])) continue;
@@ -86,9 +90,9 @@ CertContext readRemoteCertificate(SecurityContextHandle& context) {
         QueryContextAttributesW(context.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put());
     if (status != SEC_E_OK) {
         certificate.detach();  // a failed call leaves no certificate to free
-        throw Failure{u"读取对端证书", statusCode(status)};
+        throw Failure{steps::readPeerCertificate, statusCode(status)};
     }
-    if (certificate.get() == nullptr) throw Failure{u"读取对端证书", 0};
+    if (certificate.get() == nullptr) throw Failure{steps::readPeerCertificate, 0};
     return certificate;
 }
 

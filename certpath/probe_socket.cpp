@@ -1,7 +1,7 @@
 #include "certpath/probe_socket.h"
 
 #include "certpath/failure.h"
-#include "certpath/probe_handshake.h"
+#include "certpath/probe_steps.h"
 
 namespace veskcheck {
 
@@ -29,7 +29,7 @@ void ProbeSocket::sendAll(std::span<const unsigned char> bytes) {
         waitUntilReady(Direction::Send);
         const Transfer transfer = transferOf(sendSome(bytes.subspan(sent)));
         if (transfer.again) continue;
-        if (transfer.bytes == 0) throw Failure{u"发送握手数据", transfer.error};
+        if (transfer.bytes == 0) throw Failure{steps::sendHandshake, transfer.error};
         sent += transfer.bytes;
     }
 }
@@ -41,7 +41,7 @@ std::size_t ProbeSocket::receive(std::span<unsigned char> chunk) {
         transfer = transferOf(receiveSome(chunk));
     } while (transfer.again);
     if (transfer.bytes == 0)
-        throw Failure{u"接收握手数据", transfer.error != 0 ? transfer.error : serverClosedCode};
+        throw Failure{steps::receiveHandshake, transfer.error != 0 ? transfer.error : codes::serverClosed};
     return transfer.bytes;
 }
 

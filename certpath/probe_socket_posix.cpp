@@ -10,8 +10,8 @@
 #include <string>
 
 #include "certpath/failure.h"
+#include "certpath/probe_steps.h"
 #include "common/owned.h"
-#include "certpath/probe_handshake.h"
 #include "common/utf8_encode.h"
 
 namespace veskcheck {
@@ -27,7 +27,7 @@ std::uint32_t lastSocketError() { return static_cast<std::uint32_t>(errno); }
 bool pollSocket(int socket, short events, int sliceMs) {
     pollfd descriptor{socket, events, 0};
     const int ready = poll(&descriptor, 1, sliceMs);
-    if (ready < 0 && errno != EINTR) throw Failure{u"等待网络", lastSocketError()};
+    if (ready < 0 && errno != EINTR) throw Failure{steps::waitForNetwork, lastSocketError()};
     return ready > 0;
 }
 
@@ -56,31 +56,31 @@ void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t por
     const int result = getaddrinfo(node.c_str(), service.c_str(), &hints, addresses.put());
     if (result != 0) {
         addresses.detach();  // a failed call leaves no list to free
-        throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+        throw Failure{steps::peerAddress, static_cast<std::uint32_t>(result)};
     }
-    if (addresses.get() == nullptr) throw Failure{u"对端地址", 0};
+    if (addresses.get() == nullptr) throw Failure{steps::peerAddress, 0};
 }
 
 void ProbeSocket::createSocket() {
     const addrinfo& address = *connection_->addresses.get();
     SocketDescriptor& socket = connection_->socket;
     *socket.put() = ::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (socket.get() < 0) throw Failure{u"创建连接", lastSocketError()};
+    if (socket.get() < 0) throw Failure{steps::createConnection, lastSocketError()};
     const int flags = fcntl(socket.get(), F_GETFL);
-    if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0) throw Failure{u"创建连接", lastSocketError()};
+    if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0) throw Failure{steps::createConnection, lastSocketError()};
 }
 
 void ProbeSocket::connectToPeer() {
     const addrinfo& address = *connection_->addresses.get();
     const int socket = connection_->socket.get();
     if (connect(socket, address.ai_addr, address.ai_addrlen) == 0) return;
-    if (errno != EINPROGRESS && errno != EINTR) throw Failure{u"连接", lastSocketError()};
+    if (errno != EINPROGRESS && errno != EINTR) throw Failure{steps::connect, lastSocketError()};
     deadline_.waitFor([&](int sliceMs) { return pollSocket(socket, POLLWRNORM, sliceMs); });
     int error = 0;
     socklen_t length = sizeof(error);
     const bool readFailed = getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0;
-    if (error != 0) throw Failure{u"连接对端", static_cast<std::uint32_t>(error)};
-    if (readFailed) throw Failure{u"连接对端", lastSocketError()};
+    if (error != 0) throw Failure{steps::connectToPeer, static_cast<std::uint32_t>(error)};
+    if (readFailed) throw Failure{steps::connectToPeer, lastSocketError()};
 }
 
 bool ProbeSocket::pollSlice(Direction direction, int sliceMs) const {

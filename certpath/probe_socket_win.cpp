@@ -3,7 +3,7 @@
 #include <string>
 
 #include "certpath/failure.h"
-#include "certpath/probe_handshake.h"
+#include "certpath/probe_steps.h"
 #include "certpath/win_handles.h"
 #include "common/win_text.h"
 
@@ -40,7 +40,7 @@ ConnectState readConnectState(SOCKET socket) {
 bool pollSocket(SOCKET socket, SHORT events, int sliceMs) {
     WSAPOLLFD descriptor{socket, events, 0};
     const int ready = WSAPoll(&descriptor, 1, sliceMs);
-    if (ready < 0) throw Failure{u"等待网络", lastSocketError()};
+    if (ready < 0) throw Failure{steps::waitForNetwork, lastSocketError()};
     return ready > 0;
 }
 
@@ -76,9 +76,9 @@ void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t por
     const int result = GetAddrInfoW(wideText(peerIp), service.c_str(), &hints, addresses.put());
     if (result != 0) {
         addresses.detach();  // a failed call leaves no list to free
-        throw Failure{u"对端地址", static_cast<std::uint32_t>(result)};
+        throw Failure{steps::peerAddress, static_cast<std::uint32_t>(result)};
     }
-    if (addresses.get() == nullptr) throw Failure{u"对端地址", 0};
+    if (addresses.get() == nullptr) throw Failure{steps::peerAddress, 0};
 }
 
 void ProbeSocket::createSocket() {
@@ -87,17 +87,17 @@ void ProbeSocket::createSocket() {
     *socket.put() = ::socket(address.ai_family, SOCK_STREAM, IPPROTO_TCP);
     u_long nonBlocking = 1;
     if (socket.get() == INVALID_SOCKET || ioctlsocket(socket.get(), FIONBIO, &nonBlocking) != 0)
-        throw Failure{u"创建连接", lastSocketError()};
+        throw Failure{steps::createConnection, lastSocketError()};
 }
 
 void ProbeSocket::connectToPeer() {
     const ADDRINFOW& address = *connection_->addresses.get();
     const SOCKET socket = connection_->socket.get();
     if (connect(socket, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) return;
-    if (WSAGetLastError() != WSAEWOULDBLOCK) throw Failure{u"连接", lastSocketError()};
+    if (WSAGetLastError() != WSAEWOULDBLOCK) throw Failure{steps::connect, lastSocketError()};
     const ConnectState state = waitForConnection(deadline_, socket);
-    if (state.error != 0) throw Failure{u"连接对端", state.error};
-    if (state.readError != 0) throw Failure{u"连接对端", state.readError};
+    if (state.error != 0) throw Failure{steps::connectToPeer, state.error};
+    if (state.readError != 0) throw Failure{steps::connectToPeer, state.readError};
 }
 
 bool ProbeSocket::pollSlice(Direction direction, int sliceMs) const {
