@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/run_function.h"
-#include "check/check_run.h"
 
 namespace veskcheck {
 
@@ -15,7 +14,6 @@ inline constexpr int headlessRunFailed = 3;
 // Runs one check on this thread and writes its report to a new file at `reportPath`. Shows and
 // prints nothing: the exit code is the whole answer. `run` is the check run, unless a test puts a
 // scripted run in its place.
-int runHeadless(const std::filesystem::path& reportPath,
-                const RunFunction& run = [](const CancelFlag& cancel) { return runCheck(cancel); });
+int runHeadless(const std::filesystem::path& reportPath, const RunFunction& run = realCheckRun);
 
 }  // namespace veskcheck

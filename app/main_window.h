@@ -3,8 +3,8 @@
 // The window mode of the program. Windows only.
 #include <windows.h>
 
+#include "app/run_function.h"
 #include "app/run_lifecycle.h"
-#include "check/check_run.h"
 
 namespace veskcheck {
 
@@ -15,7 +15,6 @@ inline constexpr int windowUnavailable = 1;
 // Opens the one window, runs a check at once on a worker thread, and returns when the window has
 // been closed and no worker is left. `run` is what each worker runs: the check run, unless a test
 // build puts a scripted run in its place.
-int runWindow(HINSTANCE instance, int showCommand,
-              RunFunction run = [](const CancelFlag& cancel) { return runCheck(cancel); });
+int runWindow(HINSTANCE instance, int showCommand, RunFunction run = realCheckRun);
 
 }  // namespace veskcheck

@@ -9,6 +9,7 @@ program can start and the other Windows suites run the 64-bit twin.
 A line per case, then `static-windows: N passed, M failed`.
 """
 import argparse
+import functools
 import re
 import subprocess
 import sys
@@ -45,9 +46,15 @@ def resource(program, kind, name):
     return data or None
 
 
+@functools.cache
+def pe_header(program):
+    """objdump's account of the program's headers and imports, read once."""
+    return run(OBJDUMP, "-p", str(program)).decode()
+
+
 def program_kind(program, _build_dir):
     problems = []
-    header = run(OBJDUMP, "-p", str(program)).decode()
+    header = pe_header(program)
     if "file format pei-i386" not in header:
         problems.append("not a 32-bit x86 executable")
     if not re.search(r"^Subsystem\s+00000002", header, re.MULTILINE):
@@ -56,8 +63,7 @@ def program_kind(program, _build_dir):
 
 
 def system_dlls_only(program, _build_dir):
-    header = run(OBJDUMP, "-p", str(program)).decode()
-    imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", header)}
+    imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", pe_header(program))}
     return [f"imports {name}, which is not a system DLL" for name in sorted(imported - SYSTEM_DLLS)]
 
 
