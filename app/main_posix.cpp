@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv, argv + argc);
     if (const auto reportPath = veskcheck::headlessReportPath<std::string>(arguments))
         return veskcheck::runHeadless(std::filesystem::path(*reportPath));
-    std::fprintf(stderr, "vesk-check: the window exists only in the Windows build; run `vesk-check --report FILE` "
-                         "for a headless check\n");
+    std::fprintf(stderr,
+                 "vesk-check: the window exists only in the Windows build; run `vesk-check --report FILE` "
+                 "for a headless check\n");
     return windowModeUnavailable;
 }

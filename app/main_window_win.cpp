@@ -98,9 +98,9 @@ struct MainWindow {
         for (int i = 0; i < controlSlotCount; ++i) {
             const ControlSpec& spec = controlSpecs[i];
             // A control that cannot be created simply does not appear.
-            *slots[i] = CreateWindowExW(0, spec.windowClass, spec.text, WS_CHILD | WS_VISIBLE | spec.style,
-                                        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                        instance, nullptr);
+            *slots[i] =
+                CreateWindowExW(0, spec.windowClass, spec.text, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0, hwnd,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
             SendMessageW(*slots[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
         }
         SendMessageW(adviceView, EM_LIMITTEXT, adviceTextLimit, 0);
@@ -170,20 +170,11 @@ struct MainWindow {
         // No command while a run may be writing the report.
         if (lifecycle.running() || !usable(id)) return;
         switch (id) {
-        case retryId:
-            startRun();
-            break;
-        case saveId:
-            saveReport(hwnd, report.reportText);
-            break;
-        case copyId:
-            copyReport(hwnd, report.reportText);
-            break;
-        case timeId:
-            openDateTimeSettings(hwnd);
-            break;
-        default:
-            break;
+        case retryId: startRun(); break;
+        case saveId: saveReport(hwnd, report.reportText); break;
+        case copyId: copyReport(hwnd, report.reportText); break;
+        case timeId: openDateTimeSettings(hwnd); break;
+        default: break;
         }
     }
 
@@ -207,40 +198,23 @@ MainWindow* attachedState(HWND window) {
 
 LRESULT handle(MainWindow& state, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        state.create(reinterpret_cast<const CREATESTRUCTW*>(lParam)->hInstance);
-        return 0;
-    case WM_SIZE:
-        state.layOut();
-        return 0;
-    case WM_GETMINMAXINFO:
-        state.minimumSize(*reinterpret_cast<MINMAXINFO*>(lParam));
-        return 0;
-    case WM_CLOSE:
-        state.apply(state.lifecycle.closeRequest(state.cancel));
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(windowClosed);
-        return 0;
-    case WM_COMMAND:
-        state.command(LOWORD(wParam));
-        return 0;
-    case runFinishedMessage:
-        state.finishRun();
-        return 0;
+    case WM_CREATE: state.create(reinterpret_cast<const CREATESTRUCTW*>(lParam)->hInstance); return 0;
+    case WM_SIZE: state.layOut(); return 0;
+    case WM_GETMINMAXINFO: state.minimumSize(*reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
+    case WM_CLOSE: state.apply(state.lifecycle.closeRequest(state.cancel)); return 0;
+    case WM_DESTROY: PostQuitMessage(windowClosed); return 0;
+    case WM_COMMAND: state.command(LOWORD(wParam)); return 0;
+    case runFinishedMessage: state.finishRun(); return 0;
     case WM_TIMER:
         if (wParam == runWatchTimer) state.finishRun();
         return 0;
-    case WM_NEXTDLGCTL:
-        state.moveFocus(wParam, lParam);
-        return 0;
+    case WM_NEXTDLGCTL: state.moveFocus(wParam, lParam); return 0;
     case WM_NCDESTROY:
         // The window is gone: nothing may reach the state through it any more.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         state.hwnd = nullptr;
         break;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -277,8 +251,8 @@ int runWindow(HINSTANCE instance, int showCommand, RunFunction run) {
 
     state.dpi = readDpi(nullptr);
     const PixelSize size = initialWindowSize(state.dpi);
-    if (CreateWindowExW(WS_EX_CONTROLPARENT, className, windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                        CW_USEDEFAULT, size.width, size.height, nullptr, nullptr, instance, &state) == nullptr)
+    if (CreateWindowExW(WS_EX_CONTROLPARENT, className, windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                        size.width, size.height, nullptr, nullptr, instance, &state) == nullptr)
         return windowUnavailable;
     ShowWindow(state.hwnd, showCommand);
     UpdateWindow(state.hwnd);

@@ -82,7 +82,8 @@ void saveReport(HWND owner, const std::u16string& reportText) {
     if (!askForFileName(owner, desktopFolder(), fileName)) return;
     const std::u16string path = fromWide(wideText(fileName));
     if (!writeReportFile(std::filesystem::path(wideText(path)), text)) {
-        MessageBoxW(owner, L"未能保存。请换一个文件名或保存位置后重试，也可以点击“复制报告”。", L"保存检测报告", MB_OK | MB_ICONWARNING);
+        MessageBoxW(owner, L"未能保存。请换一个文件名或保存位置后重试，也可以点击“复制报告”。", L"保存检测报告",
+                    MB_OK | MB_ICONWARNING);
         return;
     }
     const std::u16string saved = u"报告已保存，请在官网提交以下检测报告：\r\n\r\n" + path;
@@ -91,11 +92,8 @@ void saveReport(HWND owner, const std::u16string& reportText) {
 
 void copyReport(HWND owner, const std::u16string& reportText) {
     switch (copyToClipboard(owner, reportText)) {
-    case CopyResult::NoMemory:
-        return;
-    case CopyResult::Failed:
-        MessageBoxW(owner, L"复制失败，请使用“保存检测报告”。", L"复制报告", MB_OK);
-        return;
+    case CopyResult::NoMemory: return;
+    case CopyResult::Failed: MessageBoxW(owner, L"复制失败，请使用“保存检测报告”。", L"复制报告", MB_OK); return;
     case CopyResult::Copied:
         MessageBoxW(owner, L"报告已复制，可以在官网粘贴提交检测报告。", L"复制报告", MB_OK);
         return;
@@ -109,8 +107,7 @@ void openDateTimeSettings(HWND owner) {
     const auto started = reinterpret_cast<INT_PTR>(
         ShellExecuteW(owner, L"open", wideText(program), L"timedate.cpl", nullptr, SW_SHOWNORMAL));
     // Values of 32 and below are the documented failures.
-    if (started <= 32)
-        MessageBoxW(owner, L"请右键点击电脑右下角的时间，选择“调整日期/时间”。", L"打开时间设置", MB_OK);
+    if (started <= 32) MessageBoxW(owner, L"请右键点击电脑右下角的时间，选择“调整日期/时间”。", L"打开时间设置", MB_OK);
 }
 
 }  // namespace veskcheck

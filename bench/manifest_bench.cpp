@@ -115,9 +115,8 @@ void printPeak(std::string_view when, std::uint64_t peakBytes, std::size_t docum
 
 void printFigures(const Figures& figures) {
     std::cout << std::fixed << std::setprecision(2);
-    std::cout << "manifest-bench: manifest of " << figures.bytes << " bytes, " << figures.shape.entries
-              << " entries (" << figures.shape.entries - figures.shape.deletes << " replace, "
-              << figures.shape.deletes << " delete)\n";
+    std::cout << "manifest-bench: manifest of " << figures.bytes << " bytes, " << figures.shape.entries << " entries ("
+              << figures.shape.entries - figures.shape.deletes << " replace, " << figures.shape.deletes << " delete)\n";
     printTiming("parseManifest", figures.bytes, figures.parseMs);
     printTiming("verifyManifest", figures.bytes, figures.verifyMs);
     printPeak("after the first parse and verification", figures.firstPeakBytes, figures.bytes);

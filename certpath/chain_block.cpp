@@ -20,6 +20,7 @@ struct NamedBit {
 };
 
 // Tested and written in this order, which is not the order of their values.
+// clang-format off
 constexpr NamedBit namedBits[] = {
     {trustBits::untrustedRoot, u" 根证书不受信任"},
     {trustBits::partialChain, u" 路径不完整"},
@@ -29,10 +30,12 @@ constexpr NamedBit namedBits[] = {
     {trustBits::signatureNotValid, u" 签名无效"},
     {trustBits::notValidForUsage, u" 用途不符"},
 };
+// clang-format on
 
 bool keptInName(char16_t unit) {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9') ||
-           (unit >= 0x4E00 && unit <= 0x9FFF) || std::u16string_view(u" .-_*()").find(unit) != std::u16string_view::npos;
+           (unit >= 0x4E00 && unit <= 0x9FFF) ||
+           std::u16string_view(u" .-_*()").find(unit) != std::u16string_view::npos;
 }
 
 std::u16string fingerprint(const std::vector<unsigned char>& encoded) {
@@ -40,8 +43,8 @@ std::u16string fingerprint(const std::vector<unsigned char>& encoded) {
 }
 
 void writeLayer(std::u16string& block, std::size_t number, const ChainLayer& layer) {
-    block += u"  第" + decimalText(number) + u"层 " + layer.subject + u"；颁发者=" + layer.issuer +
-             u"；状态=" + trustStatusText(layer.status) + u"；SHA-256=" + fingerprint(layer.encoded) + u"\r\n";
+    block += u"  第" + decimalText(number) + u"层 " + layer.subject + u"；颁发者=" + layer.issuer + u"；状态=" +
+             trustStatusText(layer.status) + u"；SHA-256=" + fingerprint(layer.encoded) + u"\r\n";
 }
 
 void writePath(std::u16string& block, std::size_t number, const ChainPath& path) {
@@ -74,7 +77,8 @@ std::u16string cleanCommonName(std::u16string_view raw) {
 std::u16string writeChainBlock(const ChainDescription& chain) {
     std::u16string block =
         u"Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）\r\n路径总体状态=" +
-        trustStatusText(chain.overallStatus) + u"；主机名和服务器证书策略=" + statusCodeText(chain.policyVerdict) + u"\r\n";
+        trustStatusText(chain.overallStatus) + u"；主机名和服务器证书策略=" + statusCodeText(chain.policyVerdict) +
+        u"\r\n";
     const std::size_t shown = std::min(chain.paths.size(), shownPaths);
     for (std::size_t i = 0; i < shown; ++i) writePath(block, i + 1, chain.paths[i]);
     return block;

@@ -12,8 +12,8 @@ namespace veskcheck {
 struct ChainLayer {
     std::u16string subject;  // cleaned common names, as certCommonName gives them
     std::u16string issuer;
-    std::uint32_t status = 0;              // trust status word of this certificate
-    std::vector<unsigned char> encoded;    // the certificate's DER encoding
+    std::uint32_t status = 0;            // trust status word of this certificate
+    std::vector<unsigned char> encoded;  // the certificate's DER encoding
 };
 
 struct ChainPath {

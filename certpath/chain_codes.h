@@ -22,15 +22,15 @@ inline constexpr std::uint32_t unsupportedCriticalExtension = 0x08000000;  // CE
 
 namespace veskcheck::policyVerdicts {
 
-inline constexpr std::uint32_t expired = 0x800B0101;          // CERT_E_EXPIRED
-inline constexpr std::uint32_t role = 0x800B0103;             // CERT_E_ROLE
-inline constexpr std::uint32_t critical = 0x800B0105;         // CERT_E_CRITICAL
-inline constexpr std::uint32_t untrustedRoot = 0x800B0109;    // CERT_E_UNTRUSTEDROOT
-inline constexpr std::uint32_t chaining = 0x800B010A;         // CERT_E_CHAINING
-inline constexpr std::uint32_t failed = 0x800B010B;           // TRUST_E_FAIL
-inline constexpr std::uint32_t revoked = 0x800B010C;          // CERT_E_REVOKED
-inline constexpr std::uint32_t nameMismatch = 0x800B010F;     // CERT_E_CN_NO_MATCH
-inline constexpr std::uint32_t wrongUsage = 0x800B0110;       // CERT_E_WRONG_USAGE
-inline constexpr std::uint32_t badSignature = 0x80096004;     // TRUST_E_CERT_SIGNATURE
+inline constexpr std::uint32_t expired = 0x800B0101;        // CERT_E_EXPIRED
+inline constexpr std::uint32_t role = 0x800B0103;           // CERT_E_ROLE
+inline constexpr std::uint32_t critical = 0x800B0105;       // CERT_E_CRITICAL
+inline constexpr std::uint32_t untrustedRoot = 0x800B0109;  // CERT_E_UNTRUSTEDROOT
+inline constexpr std::uint32_t chaining = 0x800B010A;       // CERT_E_CHAINING
+inline constexpr std::uint32_t failed = 0x800B010B;         // TRUST_E_FAIL
+inline constexpr std::uint32_t revoked = 0x800B010C;        // CERT_E_REVOKED
+inline constexpr std::uint32_t nameMismatch = 0x800B010F;   // CERT_E_CN_NO_MATCH
+inline constexpr std::uint32_t wrongUsage = 0x800B0110;     // CERT_E_WRONG_USAGE
+inline constexpr std::uint32_t badSignature = 0x80096004;   // TRUST_E_CERT_SIGNATURE
 
 }  // namespace veskcheck::policyVerdicts

@@ -29,10 +29,12 @@ static_assert(trustBits::notTimeValid == CERT_TRUST_IS_NOT_TIME_VALID && trustBi
               trustBits::explicitDistrust == CERT_TRUST_IS_EXPLICIT_DISTRUST &&
               trustBits::unsupportedCriticalExtension == CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT);
 constexpr std::uint32_t systemCode(HRESULT code) { return static_cast<std::uint32_t>(code); }
-static_assert(policyVerdicts::expired == systemCode(CERT_E_EXPIRED) && policyVerdicts::role == systemCode(CERT_E_ROLE) &&
+static_assert(policyVerdicts::expired == systemCode(CERT_E_EXPIRED) &&
+              policyVerdicts::role == systemCode(CERT_E_ROLE) &&
               policyVerdicts::critical == systemCode(CERT_E_CRITICAL) &&
               policyVerdicts::untrustedRoot == systemCode(CERT_E_UNTRUSTEDROOT) &&
-              policyVerdicts::chaining == systemCode(CERT_E_CHAINING) && policyVerdicts::failed == systemCode(TRUST_E_FAIL) &&
+              policyVerdicts::chaining == systemCode(CERT_E_CHAINING) &&
+              policyVerdicts::failed == systemCode(TRUST_E_FAIL) &&
               policyVerdicts::revoked == systemCode(CERT_E_REVOKED) &&
               policyVerdicts::nameMismatch == systemCode(CERT_E_CN_NO_MATCH) &&
               policyVerdicts::wrongUsage == systemCode(CERT_E_WRONG_USAGE) &&
@@ -84,7 +86,9 @@ std::uint32_t policyVerdict(PCCERT_CHAIN_CONTEXT chain, const std::u16string& ho
 
 ChainLayer readLayer(const CERT_CHAIN_ELEMENT& element) {
     const PCCERT_CONTEXT certificate = element.pCertContext;
-    return {certCommonName(certificate, false), certCommonName(certificate, true), element.TrustStatus.dwErrorStatus,
+    return {certCommonName(certificate, false),
+            certCommonName(certificate, true),
+            element.TrustStatus.dwErrorStatus,
             {certificate->pbCertEncoded, certificate->pbCertEncoded + certificate->cbCertEncoded}};
 }
 

@@ -45,7 +45,7 @@ int collectVerifyError(int ok, X509_STORE_CTX* context) {
 void freeOpenSslBuffer(unsigned char* buffer) { OPENSSL_free(buffer); }
 using OpenSslBuffer = OpenSslOwned<unsigned char, freeOpenSslBuffer>;
 
-void startVerification(X509_STORE_CTX* context, X509_STORE* store, X509* certificate, STACK_OF(X509)* sent,
+void startVerification(X509_STORE_CTX* context, X509_STORE* store, X509* certificate, STACK_OF(X509) * sent,
                        const std::u16string& hostName, VerifyErrors& errors) {
     const std::string host = utf8FromUtf16(hostName);
     if (X509_STORE_set_default_paths(store) != 1 || X509_STORE_CTX_init(context, store, certificate, sent) != 1 ||
@@ -67,7 +67,7 @@ std::vector<unsigned char> encoded(X509* certificate) {
 
 // OpenSSL builds one path; its layers carry the bits of the errors at their depth, and the path
 // and the chain carry them all.
-ChainDescription describe(STACK_OF(X509)* chain, const VerifyErrors& errors) {
+ChainDescription describe(STACK_OF(X509) * chain, const VerifyErrors& errors) {
     ChainPath path;
     std::vector<int> verdictErrors;
     for (const auto& [depth, error] : errors.byDepth) {
@@ -76,7 +76,8 @@ ChainDescription describe(STACK_OF(X509)* chain, const VerifyErrors& errors) {
     }
     for (int depth = 0; depth < sk_X509_num(chain); ++depth) {
         X509* certificate = sk_X509_value(chain, depth);
-        ChainLayer layer{certCommonName(certificate, false), certCommonName(certificate, true), 0, encoded(certificate)};
+        ChainLayer layer{certCommonName(certificate, false), certCommonName(certificate, true), 0,
+                         encoded(certificate)};
         for (const auto& [errorDepth, error] : errors.byDepth)
             if (errorDepth == depth) layer.status |= trustBitOf(error);
         path.layers.push_back(std::move(layer));
@@ -98,7 +99,7 @@ std::u16string certCommonName(X509* certificate, bool issuer) {
     return cleanCommonName(veskpatch::decodeUtf8Strict({text, static_cast<std::size_t>(length)}));
 }
 
-std::u16string describeCertificateChain(X509* certificate, STACK_OF(X509)* sent, const std::u16string& hostName) {
+std::u16string describeCertificateChain(X509* certificate, STACK_OF(X509) * sent, const std::u16string& hostName) {
     const X509Store store(X509_STORE_new());
     const X509StoreContext context(X509_STORE_CTX_new());
     if (!store || !context) throw Failure{buildStep, lastOpenSslError(0)};
@@ -107,7 +108,8 @@ std::u16string describeCertificateChain(X509* certificate, STACK_OF(X509)* sent,
     ERR_clear_error();
     const int verified = X509_verify_cert(context.get());
     if (errors.outOfMemory) throw std::bad_alloc();
-    if (verified < 0) throw Failure{buildStep, lastOpenSslError(static_cast<std::uint32_t>(X509_STORE_CTX_get_error(context.get())))};
+    if (verified < 0)
+        throw Failure{buildStep, lastOpenSslError(static_cast<std::uint32_t>(X509_STORE_CTX_get_error(context.get())))};
     return writeChainBlock(describe(X509_STORE_CTX_get0_chain(context.get()), errors));
 }
 

@@ -33,31 +33,21 @@ constexpr Verdict verdicts[] = {
 std::size_t verdictRow(int verifyError) {
     switch (verifyError) {
     case X509_V_ERR_CERT_HAS_EXPIRED:
-    case X509_V_ERR_CERT_NOT_YET_VALID:
-        return 0;
+    case X509_V_ERR_CERT_NOT_YET_VALID: return 0;
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
     case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-    case X509_V_ERR_CERT_UNTRUSTED:
-        return 1;
+    case X509_V_ERR_CERT_UNTRUSTED: return 1;
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-        return 2;
-    case X509_V_ERR_CERT_SIGNATURE_FAILURE:
-        return 3;
-    case X509_V_ERR_INVALID_PURPOSE:
-        return 4;
-    case X509_V_ERR_CERT_REVOKED:
-        return 5;
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return 2;
+    case X509_V_ERR_CERT_SIGNATURE_FAILURE: return 3;
+    case X509_V_ERR_INVALID_PURPOSE: return 4;
+    case X509_V_ERR_CERT_REVOKED: return 5;
     case X509_V_ERR_INVALID_CA:
-    case X509_V_ERR_PATH_LENGTH_EXCEEDED:
-        return 6;
-    case X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION:
-        return 7;
-    case X509_V_ERR_HOSTNAME_MISMATCH:
-        return 8;
-    default:
-        return std::size(verdicts) - 1;
+    case X509_V_ERR_PATH_LENGTH_EXCEEDED: return 6;
+    case X509_V_ERR_UNHANDLED_CRITICAL_EXTENSION: return 7;
+    case X509_V_ERR_HOSTNAME_MISMATCH: return 8;
+    default: return std::size(verdicts) - 1;
     }
 }
 

@@ -14,7 +14,8 @@ constexpr std::size_t handshakeInputLimit = 262144;
 }  // namespace
 
 void checkHandshakeInput(std::size_t held, std::size_t received) {
-    if (held > handshakeInputLimit || received > handshakeInputLimit - held) throw Failure{steps::handshakeTooLarge, codes::bufferOverflow};
+    if (held > handshakeInputLimit || received > handshakeInputLimit - held)
+        throw Failure{steps::handshakeTooLarge, codes::bufferOverflow};
 }
 
 // The handshake's resources all live inside handshakeAndDescribe, so they are released before

@@ -17,7 +17,6 @@
 namespace veskcheck {
 namespace {
 
-
 // Suspends the handshake when the server asks for a client certificate: none is ever offered,
 // and the request ends the probe like any other answer the handshake cannot go on with.
 int refuseClientCertificate(SSL*, X509**, EVP_PKEY**) { return -1; }
@@ -84,8 +83,8 @@ void runHandshake(SSL* session, ProbeSocket& socket, const ProbeDeadline& deadli
 
 }  // namespace
 
-std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port,
-                                    const std::u16string& hostName, const ProbeDeadline& deadline) {
+std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,
+                                    const ProbeDeadline& deadline) {
     ProbeSocket socket(peerIp, port, deadline);
     const SslContext credentials = tls12ClientContext();
     const Ssl session = clientSession(credentials.get(), hostName);

@@ -32,8 +32,8 @@ void acquireCredentials(CredentialsHandle& credentials) {
     record.dwFlags = credentialFlags;
     // Declared writable, but the package name is only read.
     const SECURITY_STATUS status =
-        AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr,
-                                  &record, nullptr, nullptr, credentials.get(), nullptr);
+        AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &record,
+                                  nullptr, nullptr, credentials.get(), nullptr);
     if (status != SEC_E_OK) throw Failure{steps::initialiseTls, statusCode(status)};
     credentials.markAcquired();
 }
@@ -98,8 +98,8 @@ CertContext readRemoteCertificate(SecurityContextHandle& context) {
 
 }  // namespace
 
-std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port,
-                                    const std::u16string& hostName, const ProbeDeadline& deadline) {
+std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,
+                                    const ProbeDeadline& deadline) {
     ProbeSocket socket(peerIp, port, deadline);
     CredentialsHandle credentials;
     acquireCredentials(credentials);

@@ -46,18 +46,18 @@ private:
     static Transfer transferOf(std::ptrdiff_t result);
 
     // The platform's primitives, in each platform's socket file.
-    struct Connection;  // the platform's address list and socket, released socket first
+    struct Connection;          // the platform's address list and socket, released socket first
     struct ConnectionRelease {  // the platform's file knows what a connection holds
         void operator()(Connection* connection) const noexcept;
     };
     static std::unique_ptr<Connection, ConnectionRelease> newConnection();
     void resolveNumeric(const std::u16string& peerIp, std::uint16_t port);  // "对端地址"
-    void createSocket();                                                     // "创建连接"
-    void connectToPeer();                                                    // "连接", "连接对端"
-    bool pollSlice(Direction direction, int sliceMs) const;  // ready within the slice
-    std::ptrdiff_t sendSome(std::span<const unsigned char> bytes);  // the system call's result
+    void createSocket();                                                    // "创建连接"
+    void connectToPeer();                                                   // "连接", "连接对端"
+    bool pollSlice(Direction direction, int sliceMs) const;                 // ready within the slice
+    std::ptrdiff_t sendSome(std::span<const unsigned char> bytes);          // the system call's result
     std::ptrdiff_t receiveSome(std::span<unsigned char> chunk);
-    static bool lastCallToRepeat();      // it would have blocked, or a signal interrupted it
+    static bool lastCallToRepeat();        // it would have blocked, or a signal interrupted it
     static std::uint32_t lastCallError();  // the platform's error code of the last call
 
     const ProbeDeadline& deadline_;

@@ -67,7 +67,8 @@ void ProbeSocket::createSocket() {
     *socket.put() = ::socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket.get() < 0) throw Failure{steps::createConnection, lastSocketError()};
     const int flags = fcntl(socket.get(), F_GETFL);
-    if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0) throw Failure{steps::createConnection, lastSocketError()};
+    if (flags < 0 || fcntl(socket.get(), F_SETFL, flags | O_NONBLOCK) != 0)
+        throw Failure{steps::createConnection, lastSocketError()};
 }
 
 void ProbeSocket::connectToPeer() {

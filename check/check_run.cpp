@@ -47,9 +47,7 @@ std::u16string openingBlock(const CheckServices& services) {
 }
 
 // Bodies are moved out before an outcome is copied into the log, so the log never holds one.
-Bytes takeBody(FetchOutcome& fetch) {
-    return std::exchange(fetch.body, {});
-}
+Bytes takeBody(FetchOutcome& fetch) { return std::exchange(fetch.body, {}); }
 
 // One connection mode: the manifest, then (if that worked) the signature, then (if that worked
 // too) the verification. The result is the mode's summary.

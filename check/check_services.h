@@ -26,7 +26,8 @@ struct CheckServices {
     std::function<bool()> startLibcurl;  // curl_global_init succeeded
     std::function<void()> stopLibcurl;
     std::function<std::optional<LibcurlComponents>()> libcurlComponents;
-    std::function<FetchOutcome(ConnectionMode, const CancelFlag&, const std::string& url, std::uint32_t maxBytes)> fetch;
+    std::function<FetchOutcome(ConnectionMode, const CancelFlag&, const std::string& url, std::uint32_t maxBytes)>
+        fetch;
     std::function<FailureCategory(std::span<const unsigned char> manifest, std::span<const unsigned char> signature)>
         verify;
     std::function<std::u16string(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,

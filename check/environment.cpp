@@ -26,9 +26,9 @@ std::u16string architectureWord(std::uint16_t architecture) {
 }  // namespace
 
 std::u16string formatClockReading(const ClockReading& reading, bool local) {
-    return decimalText(reading.year, 4) + u"-" + decimalText(reading.month, 2) + u"-" + decimalText(reading.day, 2) + u" " +
-           decimalText(reading.hour, 2) + u":" + decimalText(reading.minute, 2) + u":" + decimalText(reading.second, 2) +
-           (local ? u"（电脑本地时间）" : u" UTC");
+    return decimalText(reading.year, 4) + u"-" + decimalText(reading.month, 2) + u"-" + decimalText(reading.day, 2) +
+           u" " + decimalText(reading.hour, 2) + u":" + decimalText(reading.minute, 2) + u":" +
+           decimalText(reading.second, 2) + (local ? u"（电脑本地时间）" : u" UTC");
 }
 
 std::u16string formatTimestamp(bool local) { return formatClockReading(readClock(local), local); }
@@ -37,7 +37,8 @@ std::u16string describeOperatingSystem(const OsVersionFacts& facts) {
     if (!facts.valid) return u"Windows（版本检测失败，不执行系统修改）";
     std::u16string description = windowsName(facts);
     if (facts.servicePackMajor != 0) description += u" SP" + decimalText(facts.servicePackMajor);
-    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " + decimalText(facts.build);
+    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " +
+           decimalText(facts.build);
 }
 
 }  // namespace veskcheck

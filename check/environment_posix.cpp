@@ -11,7 +11,7 @@ ClockReading readClock(bool local) {
     else gmtime_r(&now, &parts);
     auto field = [](int value) { return static_cast<std::uint16_t>(value); };
     return {field(parts.tm_year + 1900), field(parts.tm_mon + 1), field(parts.tm_mday),
-            field(parts.tm_hour), field(parts.tm_min), field(parts.tm_sec)};
+            field(parts.tm_hour),        field(parts.tm_min),     field(parts.tm_sec)};
 }
 
 // There is no Windows version to read here: the facts stay not valid and the report says so.

@@ -14,8 +14,7 @@ static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the version record the system ex
 RtlGetVersionFunction findRtlGetVersion() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     if (ntdll == nullptr) return nullptr;
-    return reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    return reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
 }
 
 }  // namespace

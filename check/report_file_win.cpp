@@ -36,8 +36,7 @@ bool writeReport(HANDLE file, const std::u16string& text) {
     // UTF-16 units are little-endian in memory on every Windows target, so the text goes out as is.
     // A full network share may accept the writes and refuse only the flush.
     return writeAll(file, byteOrderMark, sizeof(byteOrderMark)) &&
-           writeAll(file, text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t))) &&
-           FlushFileBuffers(file);
+           writeAll(file, text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t))) && FlushFileBuffers(file);
 }
 
 // The file goes when our handle closes, whatever has since been done with its name.
@@ -51,8 +50,8 @@ void deleteOnClose(HANDLE file) {
 
 bool writeReportFile(const std::filesystem::path& path, const std::u16string& text) {
     // DELETE access lets a half-written file be removed through this handle.
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     const bool complete = writeReport(file.get(), text);
     if (!complete) deleteOnClose(file.get());

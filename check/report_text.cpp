@@ -21,9 +21,7 @@ std::u16string_view diagnosticModeWord(ConnectionMode mode) {
     return isIpv4Only(mode) ? u"IPv4 直连" : u"自动选择地址直连";
 }
 
-std::u16string_view classificationModeWord(ConnectionMode mode) {
-    return isIpv4Only(mode) ? u"IPv4" : u"自动地址";
-}
+std::u16string_view classificationModeWord(ConnectionMode mode) { return isIpv4Only(mode) ? u"IPv4" : u"自动地址"; }
 
 std::u16string_view certificateWord(const FetchOutcome& fetch) {
     return fetch.detail.empty() ? std::u16string_view(u"未提供可识别的详细标志") : std::u16string_view(fetch.detail);
@@ -62,14 +60,13 @@ std::u16string adviceSection(std::u16string_view advice) {
 }
 
 std::u16string diagnosticLine(const FetchOutcome& fetch) {
-    return std::u16string(diagnosticModeWord(fetch.mode)) + u"；对象=" + fetch.target +
-           u"；curl=" + decimalText(static_cast<std::uint32_t>(fetch.curlCode)) +
-           u"；HTTP=" + signedDecimal(fetch.httpStatus) +
-           u"；耗时=" + decimalText(fetch.elapsedMs) +
-           u"ms；DNS/TCP/TLS累计毫秒=" + decimalText(static_cast<std::uint64_t>(fetch.dnsMs)) + u"/" +
+    return std::u16string(diagnosticModeWord(fetch.mode)) + u"；对象=" + fetch.target + u"；curl=" +
+           decimalText(static_cast<std::uint32_t>(fetch.curlCode)) + u"；HTTP=" + signedDecimal(fetch.httpStatus) +
+           u"；耗时=" + decimalText(fetch.elapsedMs) + u"ms；DNS/TCP/TLS累计毫秒=" +
+           decimalText(static_cast<std::uint64_t>(fetch.dnsMs)) + u"/" +
            decimalText(static_cast<std::uint64_t>(fetch.connectMs)) + u"/" +
-           decimalText(static_cast<std::uint64_t>(fetch.tlsMs)) +
-           u"（0表示未记录）；对端=" + fetch.peerIp + u"；证书分类=" + std::u16string(certificateWord(fetch)) + u"\r\n";
+           decimalText(static_cast<std::uint64_t>(fetch.tlsMs)) + u"（0表示未记录）；对端=" + fetch.peerIp +
+           u"；证书分类=" + std::u16string(certificateWord(fetch)) + u"\r\n";
 }
 
 std::u16string certificateHeading() {

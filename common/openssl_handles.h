@@ -14,7 +14,9 @@ namespace veskcheck {
 template <auto release>
 struct OpenSslFree {
     template <typename T>
-    void operator()(T* object) const { release(object); }
+    void operator()(T* object) const {
+        release(object);
+    }
 };
 
 template <typename T, auto release>

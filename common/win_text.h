@@ -8,16 +8,10 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 wide text is UTF-16");
 
 namespace veskcheck {
 
-inline const wchar_t* wideText(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
+inline const wchar_t* wideText(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-inline wchar_t* wideBuffer(std::u16string& text) {
-    return reinterpret_cast<wchar_t*>(text.data());
-}
+inline wchar_t* wideBuffer(std::u16string& text) { return reinterpret_cast<wchar_t*>(text.data()); }
 
-inline std::u16string fromWide(const wchar_t* text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
+inline std::u16string fromWide(const wchar_t* text) { return std::u16string(reinterpret_cast<const char16_t*>(text)); }
 
 }  // namespace veskcheck

@@ -14,8 +14,7 @@ constexpr int firstNetworkLevelPriority = 20;
 constexpr std::u16string_view closingParagraph =
     u"\r\n\r\n需要进一步协助时，请点击“保存检测报告”，在官网提交保存的检测报告。";
 
-constexpr std::u16string_view incompleteAdvice =
-    u"检测未完成，请关闭工具后重新运行。仍失败请在官网提交检测报告。";
+constexpr std::u16string_view incompleteAdvice = u"检测未完成，请关闭工具后重新运行。仍失败请在官网提交检测报告。";
 constexpr std::u16string_view cancelledAdvice =
     u"检测未完成或已取消，请重新检测。需要进一步协助时，请在官网提交检测报告。";
 constexpr std::u16string_view allOkAdvice =
@@ -90,8 +89,8 @@ constexpr std::u16string_view noSpecificCauseAdvice =
 
 // The names the TLS back end uses when the root itself is distrusted, as opposed to a chain that
 // could not be completed; only these justify sending the player to Windows Update.
-constexpr std::u16string_view untrustedRootNames[] = {
-    u"SEC_E_UNTRUSTED_ROOT", u"CERT_E_UNTRUSTEDROOT", u"CERT_TRUST_IS_UNTRUSTED_ROOT"};
+constexpr std::u16string_view untrustedRootNames[] = {u"SEC_E_UNTRUSTED_ROOT", u"CERT_E_UNTRUSTEDROOT",
+                                                      u"CERT_TRUST_IS_UNTRUSTED_ROOT"};
 
 bool isOk(const FetchOutcome& attempt) { return attempt.category == FailureCategory::Ok; }
 
@@ -104,8 +103,7 @@ bool namesUntrustedRoot(const FetchOutcome& attempt) {
 
 // The labels are the updater's own names for its connection settings.
 std::u16string_view modeLabel(ConnectionMode mode) {
-    return mode == ConnectionMode::Ipv4Only ? u"直连：IPv4 优先，失败自动切换"
-                                            : u"直连：系统自动选择 IPv4/IPv6";
+    return mode == ConnectionMode::Ipv4Only ? u"直连：IPv4 优先，失败自动切换" : u"直连：系统自动选择 IPv4/IPv6";
 }
 
 std::u16string withClosing(std::u16string_view text) {
@@ -133,33 +131,23 @@ std::u16string_view httpStatusAdvice(std::int32_t status) {
 // The advice for a decisive attempt that needs the closing paragraph.
 std::u16string_view findingAdvice(const FetchOutcome& decisive) {
     switch (decisive.category) {
-    case FailureCategory::CertTimeInvalid:
-        return timeInvalidAdvice;
-    case FailureCategory::CertUntrusted:
-        return untrustedAdvice;
-    case FailureCategory::CertRevoked:
-        return revokedAdvice;
-    case FailureCategory::RevocationUnknown:
-        return revocationUnknownAdvice;
-    case FailureCategory::CertNameMismatch:
-        return nameMismatchAdvice;
+    case FailureCategory::CertTimeInvalid: return timeInvalidAdvice;
+    case FailureCategory::CertUntrusted: return untrustedAdvice;
+    case FailureCategory::CertRevoked: return revokedAdvice;
+    case FailureCategory::RevocationUnknown: return revocationUnknownAdvice;
+    case FailureCategory::CertNameMismatch: return nameMismatchAdvice;
     case FailureCategory::DnsFailed:
     case FailureCategory::ConnectFailed:
-    case FailureCategory::Timeout:
-        return unreachableAdvice;
-    case FailureCategory::HttpStatus:
-        return httpStatusAdvice(decisive.httpStatus);
-    case FailureCategory::TransferIncomplete:
-        return transferIncompleteAdvice;
+    case FailureCategory::Timeout: return unreachableAdvice;
+    case FailureCategory::HttpStatus: return httpStatusAdvice(decisive.httpStatus);
+    case FailureCategory::TransferIncomplete: return transferIncompleteAdvice;
     case FailureCategory::ManifestInvalid:
-    case FailureCategory::SignatureInvalid:
-        return manifestRejectedAdvice;
+    case FailureCategory::SignatureInvalid: return manifestRejectedAdvice;
     case FailureCategory::CertOther:
     case FailureCategory::TlsOther:
     case FailureCategory::Unknown:
     case FailureCategory::Ok:
-    case FailureCategory::Cancelled:
-        break;
+    case FailureCategory::Cancelled: break;
     }
     // Also any value outside the enumeration, as a damaged summary could carry.
     return noSpecificCauseAdvice;

@@ -42,7 +42,6 @@ constexpr std::array<CertErrorRule, 18> certErrorRules{{
     {"CERT_E_REVOCATION_FAILURE", "0X800B010E", FailureCategory::RevocationUnknown},
 }};
 
-
 // Only ASCII letters change: the system message after the code is in the user's ANSI code page
 // (GBK on Chinese Windows), and its bytes must pass through untouched whatever the C locale is.
 std::string asciiUpper(std::string_view text) {
@@ -53,8 +52,7 @@ std::string asciiUpper(std::string_view text) {
     return upper;
 }
 
-FailureCategory searchCertErrorRules(std::string_view errorText, FailureCategory noMatch,
-                                     std::u16string& detail) {
+FailureCategory searchCertErrorRules(std::string_view errorText, FailureCategory noMatch, std::u16string& detail) {
     const std::string upper = asciiUpper(errorText);
     for (const CertErrorRule& rule : certErrorRules) {
         const bool named = upper.find(rule.name) != std::string::npos;
@@ -69,37 +67,28 @@ FailureCategory searchCertErrorRules(std::string_view errorText, FailureCategory
 
 }  // namespace
 
-FailureCategory classifyOutcome(std::int32_t curlCode, std::int32_t httpStatus,
-                                const std::string& errorText, std::u16string& detail) {
+FailureCategory classifyOutcome(std::int32_t curlCode, std::int32_t httpStatus, const std::string& errorText,
+                                std::u16string& detail) {
     detail.clear();
     // A cancel wins even after a response line arrived: the player stopped the run.
     if (curlCode == curlAbortedByCallback) return FailureCategory::Cancelled;
     if (httpStatus != httpNoResponse && httpStatus != httpOk) return FailureCategory::HttpStatus;
     switch (curlCode) {
-    case curlOk:
-        return httpStatus == httpOk ? FailureCategory::Ok : FailureCategory::Unknown;
-    case curlCouldntResolveHost:
-        return FailureCategory::DnsFailed;
-    case curlCouldntConnect:
-        return FailureCategory::ConnectFailed;
-    case curlOperationTimedOut:
-        return FailureCategory::Timeout;
+    case curlOk: return httpStatus == httpOk ? FailureCategory::Ok : FailureCategory::Unknown;
+    case curlCouldntResolveHost: return FailureCategory::DnsFailed;
+    case curlCouldntConnect: return FailureCategory::ConnectFailed;
+    case curlOperationTimedOut: return FailureCategory::Timeout;
     case curlPartialFile:
     case curlGotNothing:
     case curlSendError:
-    case curlRecvError:
-        return FailureCategory::TransferIncomplete;
-    case curlFileSizeExceeded:
-        return FailureCategory::ManifestInvalid;
-    case curlSslConnectError:
-        return searchCertErrorRules(errorText, FailureCategory::TlsOther, detail);
+    case curlRecvError: return FailureCategory::TransferIncomplete;
+    case curlFileSizeExceeded: return FailureCategory::ManifestInvalid;
+    case curlSslConnectError: return searchCertErrorRules(errorText, FailureCategory::TlsOther, detail);
     case curlSslCertProblem:
     case curlPeerFailedVerification:
     case curlSslCacertBadFile:
-    case curlSslIssuerError:
-        return searchCertErrorRules(errorText, FailureCategory::CertOther, detail);
-    default:
-        return FailureCategory::Unknown;
+    case curlSslIssuerError: return searchCertErrorRules(errorText, FailureCategory::CertOther, detail);
+    default: return FailureCategory::Unknown;
     }
 }
 

@@ -21,13 +21,14 @@ constexpr long connectTimeoutMs = 15000;
 constexpr long totalTimeoutMs = 20000;
 constexpr char userAgent[] = "VeskAutoPatch";
 static_assert(curlOk == CURLE_OK && curlCouldntResolveHost == CURLE_COULDNT_RESOLVE_HOST &&
-              curlCouldntConnect == CURLE_COULDNT_CONNECT && curlPartialFile == CURLE_PARTIAL_FILE &&
-              curlOperationTimedOut == CURLE_OPERATION_TIMEDOUT && curlSslConnectError == CURLE_SSL_CONNECT_ERROR &&
-              curlAbortedByCallback == CURLE_ABORTED_BY_CALLBACK && curlGotNothing == CURLE_GOT_NOTHING &&
-              curlSendError == CURLE_SEND_ERROR && curlRecvError == CURLE_RECV_ERROR &&
-              curlSslCertProblem == CURLE_SSL_CERTPROBLEM && curlPeerFailedVerification == CURLE_PEER_FAILED_VERIFICATION &&
-              curlFileSizeExceeded == CURLE_FILESIZE_EXCEEDED && curlSslCacertBadFile == CURLE_SSL_CACERT_BADFILE &&
-              curlSslIssuerError == CURLE_SSL_ISSUER_ERROR,
+                  curlCouldntConnect == CURLE_COULDNT_CONNECT && curlPartialFile == CURLE_PARTIAL_FILE &&
+                  curlOperationTimedOut == CURLE_OPERATION_TIMEDOUT && curlSslConnectError == CURLE_SSL_CONNECT_ERROR &&
+                  curlAbortedByCallback == CURLE_ABORTED_BY_CALLBACK && curlGotNothing == CURLE_GOT_NOTHING &&
+                  curlSendError == CURLE_SEND_ERROR && curlRecvError == CURLE_RECV_ERROR &&
+                  curlSslCertProblem == CURLE_SSL_CERTPROBLEM &&
+                  curlPeerFailedVerification == CURLE_PEER_FAILED_VERIFICATION &&
+                  curlFileSizeExceeded == CURLE_FILESIZE_EXCEEDED && curlSslCacertBadFile == CURLE_SSL_CACERT_BADFILE &&
+                  curlSslIssuerError == CURLE_SSL_ISSUER_ERROR,
               "the diagnosis names libcurl's result codes by their numbers");
 
 // The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
@@ -65,8 +66,8 @@ void setOption(CURL* curl, CURLoption option, Value value) {
     if (curl_easy_setopt(curl, option, value) != CURLE_OK) throw std::runtime_error("curl option");
 }
 
-void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySink& sink,
-                char* errorBuffer, const CancelFlag& cancel, ClosedPeer& closedPeer) {
+void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySink& sink, char* errorBuffer,
+                const CancelFlag& cancel, ClosedPeer& closedPeer) {
     setOption(curl, CURLOPT_URL, url.c_str());
     setOption(curl, CURLOPT_PROTOCOLS_STR, "https");
     setOption(curl, CURLOPT_FOLLOWLOCATION, 0L);
@@ -103,8 +104,8 @@ std::int64_t phaseMs(CURL* curl, CURLINFO info) {
 std::u16string peerAddress(CURL* curl, const ClosedPeer& closedPeer) {
     const char* primaryIp = nullptr;
     curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp);
-    const std::string_view text = primaryIp != nullptr && *primaryIp != '\0' ? std::string_view(primaryIp)
-                                                                              : std::string_view(closedPeer.address);
+    const std::string_view text =
+        primaryIp != nullptr && *primaryIp != '\0' ? std::string_view(primaryIp) : std::string_view(closedPeer.address);
     return reportedPeerAddress(text);
 }
 
@@ -120,8 +121,7 @@ void readTransferInfo(CURL* curl, const ClosedPeer& closedPeer, FetchOutcome& ou
 
 }  // namespace
 
-FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::string& url,
-                      std::uint32_t maxBytes) {
+FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::string& url, std::uint32_t maxBytes) {
     FetchOutcome outcome;
     outcome.mode = mode;
     if (cancel.load()) {

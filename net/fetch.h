@@ -16,7 +16,6 @@ inline constexpr std::uint32_t signatureMaxBytes = 1024u;
 // One HTTPS GET with the updater's own settings. Every network, TLS and HTTP failure is expressed
 // in the outcome; only a libcurl refusal of an option throws (std::runtime_error "curl option").
 // Needs curl_global_init to have been called.
-FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::string& url,
-                      std::uint32_t maxBytes);
+FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::string& url, std::uint32_t maxBytes);
 
 }  // namespace veskcheck

@@ -38,10 +38,8 @@ void applyBodyRules(FetchOutcome& outcome, BodySink& sink) {
     if (sink.writeFailed) {
         outcome.category = FailureCategory::Unknown;
     } else if (outcome.category == FailureCategory::Ok) {
-        if (sink.body.empty())
-            outcome.category = FailureCategory::ManifestInvalid;
-        else
-            outcome.body = std::move(sink.body);
+        if (sink.body.empty()) outcome.category = FailureCategory::ManifestInvalid;
+        else outcome.body = std::move(sink.body);
     }
 }
 

@@ -10,8 +10,8 @@ std::string connectedPeerAddress(curl_socket_t socket) {
     int length = sizeof(peer);
     if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
     char text[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), length, text, sizeof(text), nullptr, 0,
-                    NI_NUMERICHOST) != 0)
+    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), length, text, sizeof(text), nullptr, 0, NI_NUMERICHOST) !=
+        0)
         return {};
     return text;
 }

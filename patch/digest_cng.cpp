@@ -12,8 +12,8 @@ Sha256 sha256Digest(std::span<const unsigned char> bytes) {
     // The whole input goes in one call; an empty input makes none and yields the empty-message hash.
     if (!bytes.empty()) {
         if (bytes.size() > std::numeric_limits<ULONG>::max() ||
-            cngFailed(BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes.data()),
-                                     static_cast<ULONG>(bytes.size()), 0)))
+            cngFailed(
+                BCryptHashData(hash.get(), const_cast<PUCHAR>(bytes.data()), static_cast<ULONG>(bytes.size()), 0)))
             throw PatchError("SHA-256 计算失败。");
     }
     Sha256 digest{};

@@ -164,8 +164,7 @@ private:
         std::uint64_t value = 0;
         for (; pos_ < text_.size() && isAsciiDigit(text_[pos_]); ++pos_) {
             const unsigned digit = text_[pos_] - u'0';
-            if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
-                throw PatchError(integerRangeMessage);
+            if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) throw PatchError(integerRangeMessage);
             value = value * 10 + digit;
         }
         if (at(u'.') || at(u'e') || at(u'E')) throw PatchError(floatMessage);

@@ -62,8 +62,7 @@ void checkIdentifier(std::u16string_view text, std::size_t maxUnits, const char*
 
 // Free labels: any text of bounded length that cannot break a line of a log or a report.
 void checkLabel(std::u16string_view text, std::size_t maxUnits, const char* message) {
-    if (text.empty() || text.size() > maxUnits || std::ranges::any_of(text, isControlUnit))
-        throw PatchError(message);
+    if (text.empty() || text.size() > maxUnits || std::ranges::any_of(text, isControlUnit)) throw PatchError(message);
 }
 
 const std::u16string& stringField(const JsonMembers& members, const char16_t* key) {

@@ -16,11 +16,11 @@ enum class FileAction : std::int32_t { Replace = 0, Delete = 1 };
 
 struct ManifestFile {
     FileAction action = FileAction::Replace;
-    std::u16string path;  // normalised, backslash separators, case as written
-    std::u16string url;   // Replace only
+    std::u16string path;     // normalised, backslash separators, case as written
+    std::u16string url;      // Replace only
     std::uint64_t size = 0;  // Replace only
-    Sha256 sha256{};      // Replace only
-    std::u16string role;  // Replace only
+    Sha256 sha256{};         // Replace only
+    std::u16string role;     // Replace only
 };
 
 struct Manifest {

@@ -27,8 +27,7 @@ char16_t asciiUpper(char16_t unit) {
 bool isDevicePortDigit(char16_t unit) { return unit >= u'1' && unit <= u'9'; }
 
 bool isIllegalUnit(char16_t unit) {
-    return unit < 0x20 || unit == u'<' || unit == u'>' || unit == u'"' || unit == u'|' || unit == u'?' ||
-           unit == u'*';
+    return unit < 0x20 || unit == u'<' || unit == u'>' || unit == u'"' || unit == u'|' || unit == u'?' || unit == u'*';
 }
 
 void checkSegment(std::u16string_view segment) {
@@ -69,8 +68,6 @@ std::u16string pathCompareKey(std::u16string_view normalised) {
     return key;
 }
 
-bool isEmptyOrDotSegment(std::u16string_view segment) {
-    return segment.empty() || segment == u"." || segment == u"..";
-}
+bool isEmptyOrDotSegment(std::u16string_view segment) { return segment.empty() || segment == u"." || segment == u".."; }
 
 }  // namespace veskpatch

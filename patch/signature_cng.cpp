@@ -18,10 +18,9 @@ bool verifyManifestSignature(std::span<const unsigned char> manifest, std::span<
 
     Sha256 digest = sha256Digest(manifest);
     BCRYPT_PKCS1_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM};
-    const NTSTATUS status =
-        BCryptVerifySignature(key.get(), &padding, digest.data(), static_cast<ULONG>(digest.size()),
-                              const_cast<PUCHAR>(signature.data()), static_cast<ULONG>(signature.size()),
-                              BCRYPT_PAD_PKCS1);
+    const NTSTATUS status = BCryptVerifySignature(key.get(), &padding, digest.data(), static_cast<ULONG>(digest.size()),
+                                                  const_cast<PUCHAR>(signature.data()),
+                                                  static_cast<ULONG>(signature.size()), BCRYPT_PAD_PKCS1);
     // Any refusal, a wrong signature or otherwise, means the manifest is not accepted.
     return !cngFailed(status);
 }

@@ -5,6 +5,7 @@
 using namespace veskcheck;
 
 TEST(WindowLayout, ScalesAsMulDivRoundsHalvesAwayFromZero) {
+    // clang-format off
     const struct {
         int length;
         int dpi;
@@ -13,6 +14,7 @@ TEST(WindowLayout, ScalesAsMulDivRoundsHalvesAwayFromZero) {
         {20, 96, 20},  {17, 144, 26},  {62, 120, 78}, {17, 120, 21}, {1, 48, 1},     {1, 47, 0},
         {-17, 144, -26}, {-1, 48, -1}, {0, 144, 0},   {780, 192, 1560}, {166, 72, 125}, {580, 1, 6},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.length) + " at " + std::to_string(c.dpi));
         EXPECT_EQ(scaledLength(c.length, c.dpi), c.scaled);
@@ -40,6 +42,7 @@ TEST(WindowLayout, WindowSizeMinimumAndFontFollowTheDpi) {
 
 TEST(WindowLayout, PlacesEveryControlFromTheClientSize) {
     using Rects = std::array<ControlRect, controlSlotCount>;
+    // clang-format off
     const struct {
         PixelSize client;
         int dpi;
@@ -61,6 +64,7 @@ TEST(WindowLayout, PlacesEveryControlFromTheClientSize) {
          {{{20, 20, -40, 36}, {20, 62, -40, -170}, {20, -98, -40, 36},
            {20, -52, 154, 32}, {186, -52, 154, 32}, {352, -52, 154, 32}, {518, -52, 154, 32}}}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.client.width) + "x" + std::to_string(c.client.height) + " at " +
                      std::to_string(c.dpi));

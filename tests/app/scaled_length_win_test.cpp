@@ -8,8 +8,7 @@
 TEST(WindowLayout, ScalingAgreesWithTheSystemsMulDiv) {
     for (const int dpi : {72, 96, 100, 120, 125, 144, 168, 192, 240, 288}) {
         for (int length = -800; length <= 800; ++length) {
-            ASSERT_EQ(veskcheck::scaledLength(length, dpi), MulDiv(length, dpi, 96))
-                << length << " at " << dpi;
+            ASSERT_EQ(veskcheck::scaledLength(length, dpi), MulDiv(length, dpi, 96)) << length << " at " << dpi;
         }
     }
 }

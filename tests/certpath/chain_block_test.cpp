@@ -110,9 +110,9 @@ TEST(CleanCommonName, CutsAfter120Units) {
 TEST(WriteChainBlock, WritesHeadingPathAndLayers) {
     const std::vector<unsigned char> abc = {'a', 'b', 'c'};
     ChainDescription chain{0x00010020, 0x800B010F, {}};
-    chain.paths.push_back({0x00010020,
-                           {{u"update.vesk.example", u"Vesk CA", 0x00000001, abc},
-                            {u"Vesk CA", u"（无通用名称）", 0x00010020, {}}}});
+    chain.paths.push_back(
+        {0x00010020,
+         {{u"update.vesk.example", u"Vesk CA", 0x00000001, abc}, {u"Vesk CA", u"（无通用名称）", 0x00010020, {}}}});
     EXPECT_EQ(writeChainBlock(chain),
               std::u16string(heading) +
                   u"\r\n"

@@ -55,8 +55,8 @@ TEST_F(CheckRun, CancelledBeforeTheStartFetchesNothing) {
 }
 
 TEST_F(CheckRun, CancelDuringTheFirstManifestFetchEndsTheRunAfterIt) {
-    world.answer(ConnectionMode::Ipv4Only, "manifest.json",
-                 failed(FailureCategory::Cancelled, 42, 0, u"127.0.0.1"), [](CancelFlag& c) { c = true; });
+    world.answer(ConnectionMode::Ipv4Only, "manifest.json", failed(FailureCategory::Cancelled, 42, 0, u"127.0.0.1"),
+                 [](CancelFlag& c) { c = true; });
     const CheckReport report = run();
     EXPECT_EQ(world.fetchCalls, (std::vector<std::string>{"ipv4 manifest.json"}));
     ASSERT_EQ(report.attempts.size(), 1u);
@@ -110,10 +110,9 @@ TEST_F(CheckRun, AnExceptionInTheGuardedPhaseKeepsWhatWasFetched) {
          },
          1, 2},
         {"crypto provider failure during verification",
-         [](FakeWorld& w) { w.duringVerify = [] { throw veskpatch::PatchError("无法初始化 Windows 加密算法。"); }; },
-         0, 2},
-        {"out of memory",
-         [](FakeWorld& w) { w.duringVerify = [] { throw std::bad_alloc(); }; }, 0, 2},
+         [](FakeWorld& w) { w.duringVerify = [] { throw veskpatch::PatchError("无法初始化 Windows 加密算法。"); }; }, 0,
+         2},
+        {"out of memory", [](FakeWorld& w) { w.duringVerify = [] { throw std::bad_alloc(); }; }, 0, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,7 +152,8 @@ TEST_F(CheckRun, ModeWithoutManifestFetchesNoSignatureAndTheOtherModeRunsInFull)
 
 TEST_F(CheckRun, SignatureFailureBecomesTheModeSummary) {
     bothModesOk(u"127.0.0.1", u"127.0.0.1");
-    world.answer(ConnectionMode::Ipv4Only, "manifest.json.sig", failed(FailureCategory::HttpStatus, 0, 404, u"127.0.0.1"));
+    world.answer(ConnectionMode::Ipv4Only, "manifest.json.sig",
+                 failed(FailureCategory::HttpStatus, 0, 404, u"127.0.0.1"));
     const CheckReport report = run();
     const FetchOutcome& summary = report.attempts[0];
     EXPECT_EQ(summary.category, FailureCategory::HttpStatus);
@@ -184,7 +184,8 @@ TEST_F(CheckRun, GivesEachFetchItsCapAndEveryServiceTheRunsOwnFlag) {
 
 TEST_F(CheckRun, ProbesEachDistinctAddressOnceInOrderOfFirstAppearance) {
     bothModesOk(u"127.0.0.1", u"127.0.0.1");
-    EXPECT_EQ(occurrences(run().reportText, u"对端 127.0.0.1 / update.vesk.example\r\n[probe 127.0.0.1:443 update.vesk.example]\r\n"),
+    EXPECT_EQ(occurrences(run().reportText,
+                          u"对端 127.0.0.1 / update.vesk.example\r\n[probe 127.0.0.1:443 update.vesk.example]\r\n"),
               1u);
     EXPECT_EQ(world.probeCalls.size(), 1u);
 

@@ -47,14 +47,13 @@ struct FakeWorld {
         veskcheck::CheckServices s;
         s.cdnHost = "update.vesk.example";
         s.timestamp = [](bool local) {
-            return local ? std::u16string(u"2024-05-06 15:08:09（电脑本地时间）") : std::u16string(u"2024-05-06 07:08:09 UTC");
+            return local ? std::u16string(u"2024-05-06 15:08:09（电脑本地时间）")
+                         : std::u16string(u"2024-05-06 07:08:09 UTC");
         };
         s.systemDescription = [] { return std::u16string(u"Windows 10 / x64 / 构建 19045"); };
         s.startLibcurl = [this] { return libcurlStarts; };
         s.stopLibcurl = [this] { ++libcurlStops; };
-        s.libcurlComponents = [] {
-            return std::optional<veskcheck::LibcurlComponents>({"8.23.0", "Schannel"});
-        };
+        s.libcurlComponents = [] { return std::optional<veskcheck::LibcurlComponents>({"8.23.0", "Schannel"}); };
         s.fetch = [this](ConnectionMode mode, const CancelFlag& flag, const std::string& url, std::uint32_t maxBytes) {
             const std::string file = url.substr(url.rfind('/') + 1);
             fetchCalls.push_back((mode == ConnectionMode::Ipv4Only ? "ipv4 " : "system ") + file);

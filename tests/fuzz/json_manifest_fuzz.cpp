@@ -41,7 +41,6 @@ void requireSafe(const veskpatch::Manifest& manifest) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
         requireSafe(veskpatch::parseManifest(std::span<const unsigned char>(data, size)));
-    } catch (const veskpatch::PatchError&) {
-    }
+    } catch (const veskpatch::PatchError&) {}
     return 0;
 }

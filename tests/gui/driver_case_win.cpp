@@ -15,8 +15,8 @@
 namespace vesktest {
 
 using veskcheck::decimalText;
-using veskcheck::wideText;
 using veskcheck::widenedAscii;
+using veskcheck::wideText;
 
 namespace {
 
@@ -24,8 +24,8 @@ constexpr milliseconds windowAppears{20000};
 
 std::string buttonsText(const ButtonsSeen& b) {
     const auto flag = [](bool on, const char* name) { return std::string(on ? "" : "!") + name; };
-    return flag(b.retryEnabled, "retry") + " " + flag(b.saveEnabled, "save") + " " + flag(b.copyEnabled, "copy") +
-           " " + flag(b.timeShown, "time-shown");
+    return flag(b.retryEnabled, "retry") + " " + flag(b.saveEnabled, "save") + " " + flag(b.copyEnabled, "copy") + " " +
+           flag(b.timeShown, "time-shown");
 }
 
 std::vector<std::string> words(const std::string& text) {
@@ -72,7 +72,8 @@ std::string Facts::value(std::string_view key) const {
 long long Facts::number(std::string_view key, std::size_t index) const {
     const std::vector<std::string> values = words(value(key));
     long long number = -1;  // stays so when the word is missing or is not a number
-    if (index < values.size()) std::from_chars(values[index].data(), values[index].data() + values[index].size(), number);
+    if (index < values.size())
+        std::from_chars(values[index].data(), values[index].data() + values[index].size(), number);
     return number;
 }
 
@@ -103,7 +104,8 @@ Session::Session(Verdict& verdict, std::u16string commandLine, std::u16string fa
 }
 
 StateSeen Session::state() const {
-    return {textOf(control(0)), textOf(advice()),
+    return {textOf(control(0)),
+            textOf(advice()),
             {IsWindowEnabled(button(101)) != FALSE, IsWindowEnabled(button(102)) != FALSE,
              IsWindowEnabled(button(103)) != FALSE, isShown(button(104))}};
 }
@@ -154,8 +156,7 @@ void Session::expectClosed(milliseconds timeout) {
 
 Session Case::startScripted(std::string_view scenario, int runMs, int cancelLagMs) {
     const std::u16string line = u"\"" + settings_.fakeProgram + u"\" " + widenedAscii(scenario) + u" " +
-                                decimalText(runMs) + u" " + decimalText(cancelLagMs) + u" \"" +
-                                factsFile() + u"\"";
+                                decimalText(runMs) + u" " + decimalText(cancelLagMs) + u" \"" + factsFile() + u"\"";
     return Session(verdict, line, factsFile());
 }
 

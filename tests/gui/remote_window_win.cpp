@@ -150,7 +150,8 @@ class ScreenCopy {
 public:
     ScreenCopy(int width, int height)
         : memory_(CreateCompatibleDC(screen_.get())), bitmap_(CreateCompatibleBitmap(screen_.get(), width, height)) {
-        if (memory_.get() != nullptr && bitmap_.get() != nullptr) previous_ = SelectObject(memory_.get(), bitmap_.get());
+        if (memory_.get() != nullptr && bitmap_.get() != nullptr)
+            previous_ = SelectObject(memory_.get(), bitmap_.get());
     }
     ScreenCopy(const ScreenCopy&) = delete;
     ScreenCopy& operator=(const ScreenCopy&) = delete;

@@ -50,9 +50,7 @@ StateSeen finishedState(const std::u16string& advice, ButtonsSeen buttons) {
     return {expected::finishedStatus, advice, buttons};
 }
 
-std::u16string scriptedAdvice(std::string_view scenario) {
-    return std::u16string(findFakeScenario(scenario)->advice);
-}
+std::u16string scriptedAdvice(std::string_view scenario) { return std::u16string(findFakeScenario(scenario)->advice); }
 
 std::string hex(unsigned long value) {
     char text[16];
@@ -81,8 +79,7 @@ std::array<RECT, controlCount> layoutTable(SIZE client, int dpi) {
     const int h = client.cy;
     std::array<RECT, controlCount> rects{rect(m, m, w - 2 * m, s(36)), rect(m, s(62), w - 2 * m, h - s(170)),
                                          rect(m, h - s(98), w - 2 * m, s(36))};
-    for (std::size_t i = 0; i < 4; ++i)
-        rects[3 + i] = rect(m + static_cast<int>(i) * s(166), h - s(52), s(154), s(32));
+    for (std::size_t i = 0; i < 4; ++i) rects[3 + i] = rect(m + static_cast<int>(i) * s(166), h - s(52), s(154), s(32));
     return rects;
 }
 
@@ -253,12 +250,14 @@ void tabMovesAmongTabStops(Case& c) {
     if (!s.ready()) return;
     s.expectState(finishedState(scriptedAdvice("ok"), withReport), "after the run");
     // The hidden date and time button is skipped, and Tab comes round again after the last button.
+    // clang-format off
     const struct {
         bool backwards;
         HWND lands;
     } presses[] = {{false, s.advice()},     {false, s.button(101)}, {false, s.button(102)}, {false, s.button(103)},
                    {false, s.advice()},     {true, s.button(103)},  {true, s.button(102)},  {true, s.button(101)},
                    {true, s.advice()}};
+    // clang-format on
     for (const auto& press : presses) {
         const int from = GetDlgCtrlID(focusOf(s));
         pressTab(s, press.backwards);
@@ -368,14 +367,13 @@ private:
 // programs that are not DPI-aware too, so awareness is read from the manifest itself.
 void programResources(Case& c) {
     const std::pair<const char*, std::u16string> programs[] = {{"vesk-check.exe", c.settings().realProgram},
-                                                                {"test build", c.settings().fakeProgram}};
+                                                               {"test build", c.settings().fakeProgram}};
     for (const auto& [name, path] : programs) {
         const ResourceFile file(path);
         const std::string manifest = file.text(RT_MANIFEST, 1);
         const std::string where = std::string(name) + " manifest";
         for (const char* needed : {"level=\"asInvoker\"", "uiAccess=\"false\"", ">true</dpiAware>",
-                                   "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-                                   "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+                                   "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
             c.verdict.expect(manifest.find(needed) != std::string::npos, where + " lacks " + needed);
         // The standard controls keep their classic look: no dependency on the version 6 ones.
         c.verdict.expect(manifest.find("Common-Controls") == std::string::npos, where + " names the common controls");
@@ -444,9 +442,8 @@ bool isDefaultName(const std::u16string& name, const SYSTEMTIME& around) {
     const std::u16string prefix = u"Vesk连接检测-";
     const std::u16string_view stamp = std::u16string_view(name).substr(std::min(prefix.size(), name.size()));
     const bool shaped = name.rfind(prefix, 0) == 0 && stamp.size() == 23 && stamp.substr(19) == u".txt" &&
-                        std::ranges::all_of(std::array{std::size_t{8}, std::size_t{15}}, [&](std::size_t at) {
-                            return stamp[at] == u'-';
-                        });
+                        std::ranges::all_of(std::array{std::size_t{8}, std::size_t{15}},
+                                            [&](std::size_t at) { return stamp[at] == u'-'; });
     if (!shaped) return false;
     const auto digits = [&](std::size_t at, std::size_t count) {
         WORD value = 0;
@@ -512,8 +509,8 @@ void saveReport(Case& c) {
     std::u16string defaultName;
     saveAs(c, openSaveDialog(c, s, &defaultName), u"");
     const std::u16string onDesktop = desktopFolder() + u"\\" + defaultName;
-    c.expectBox(c.answerMessageBox(s, true), expected::savedPrefix + onDesktop, expected::savedCaption,
-                "information", "save on the desktop");
+    c.expectBox(c.answerMessageBox(s, true), expected::savedPrefix + onDesktop, expected::savedCaption, "information",
+                "save on the desktop");
     c.verdict.expect(fileBytes(onDesktop) == reportFile, "the desktop file is not FF FE and the report");
     DeleteFileW(wideText(onDesktop));
 
@@ -598,7 +595,8 @@ void timeSettingsUnavailable(Case& c) {
 // The advice the lab's own table gives for the case's scenario, which the suite writes into the
 // work folder as UTF-16LE, so that the expectation is not the program's own.
 std::u16string labAdvice(const Case& c) {
-    const std::vector<unsigned char> bytes = fileBytes(c.workFile(u"advice-" + veskcheck::widenedAscii(c.name()) + u".txt"));
+    const std::vector<unsigned char> bytes =
+        fileBytes(c.workFile(u"advice-" + veskcheck::widenedAscii(c.name()) + u".txt"));
     std::u16string text(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
@@ -693,8 +691,7 @@ std::optional<DriverSettings> parseSettings(const std::vector<std::u16string>& a
 }
 
 bool runCase(const DriverSettings& settings, const std::string& name) {
-    const auto found =
-        std::ranges::find_if(allCases, [&](const auto& entry) { return name == entry.first; });
+    const auto found = std::ranges::find_if(allCases, [&](const auto& entry) { return name == entry.first; });
     if (found == std::end(allCases)) {
         printLine("FAIL " + name + " (0.00 s)\n    no such case");
         return false;

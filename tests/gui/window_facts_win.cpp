@@ -40,10 +40,10 @@ std::string fontLine(HFONT font) {
     LOGFONTW f{};
     if (font == nullptr || GetObjectW(font, sizeof(f), &f) != sizeof(f)) return "font none\n";
     return "font " + number(f.lfHeight) + " " + number(f.lfWidth) + " " + number(f.lfEscapement) + " " +
-           number(f.lfOrientation) + " " + number(f.lfWeight) + " " + number(f.lfItalic) + " " +
-           number(f.lfUnderline) + " " + number(f.lfStrikeOut) + " " + number(f.lfCharSet) + " " +
-           number(f.lfOutPrecision) + " " + number(f.lfClipPrecision) + " " + number(f.lfQuality) + " " +
-           number(f.lfPitchAndFamily) + " " + escaped(veskcheck::fromWide(f.lfFaceName)) + "\n";
+           number(f.lfOrientation) + " " + number(f.lfWeight) + " " + number(f.lfItalic) + " " + number(f.lfUnderline) +
+           " " + number(f.lfStrikeOut) + " " + number(f.lfCharSet) + " " + number(f.lfOutPrecision) + " " +
+           number(f.lfClipPrecision) + " " + number(f.lfQuality) + " " + number(f.lfPitchAndFamily) + " " +
+           escaped(veskcheck::fromWide(f.lfFaceName)) + "\n";
 }
 
 // The standard icons are shared within a process, so the message box's icon is one of these
@@ -54,8 +54,8 @@ std::string iconName(HWND box) {
         if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) iconControl = child;
     const auto icon = reinterpret_cast<HICON>(SendMessageW(iconControl, STM_GETICON, 0, 0));
     if (iconControl == nullptr || icon == nullptr || !IsWindowVisible(iconControl)) return "none";
-    const std::pair<LPCWSTR, const char*> known[] = {{IDI_WARNING, "warning"}, {IDI_INFORMATION, "information"},
-                                                     {IDI_ERROR, "error"}, {IDI_QUESTION, "question"}};
+    const std::pair<LPCWSTR, const char*> known[] = {
+        {IDI_WARNING, "warning"}, {IDI_INFORMATION, "information"}, {IDI_ERROR, "error"}, {IDI_QUESTION, "question"}};
     for (const auto& [id, name] : known)
         if (LoadIconW(nullptr, id) == icon) return name;
     return "other";
@@ -88,9 +88,9 @@ std::string classLine(HWND main) {
     const auto same = [](ULONG_PTR a, const void* b) { return a == reinterpret_cast<ULONG_PTR>(b) ? "yes" : "no"; };
     const HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(107));
     const char* iconTaken = icon != nullptr ? same(GetClassLongPtrW(main, GCLP_HICON), icon) : "missing";
-    return std::string("class-icon-107 ") + iconTaken +
-           "\nclass-arrow-cursor " + same(GetClassLongPtrW(main, GCLP_HCURSOR), LoadCursorW(nullptr, IDC_ARROW)) +
-           "\nclass-background " + number(static_cast<long long>(GetClassLongPtrW(main, GCLP_HBRBACKGROUND))) + "\n";
+    return std::string("class-icon-107 ") + iconTaken + "\nclass-arrow-cursor " +
+           same(GetClassLongPtrW(main, GCLP_HCURSOR), LoadCursorW(nullptr, IDC_ARROW)) + "\nclass-background " +
+           number(static_cast<long long>(GetClassLongPtrW(main, GCLP_HBRBACKGROUND))) + "\n";
 }
 
 std::string facts(HWND main) {
@@ -110,8 +110,8 @@ std::string facts(HWND main) {
     const HFONT sharedFont = fontOf(GetWindow(main, GW_CHILD));
     text += fontLine(sharedFont);
     for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        text += "control " + escaped(classOf(child)) + " " + number(GetDlgCtrlID(child)) + " " +
-                rectText(child, main) + " " + (fontOf(child) == sharedFont ? "shared-font" : "own-font") + "\n";
+        text += "control " + escaped(classOf(child)) + " " + number(GetDlgCtrlID(child)) + " " + rectText(child, main) +
+                " " + (fontOf(child) == sharedFont ? "shared-font" : "own-font") + "\n";
     }
     return text + messageBoxes(main);
 }

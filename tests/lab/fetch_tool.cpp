@@ -51,7 +51,8 @@ void printOutcome(const FetchOutcome& outcome) {
     print("category", std::to_string(static_cast<int>(outcome.category)));
     print("target", toUtf8(outcome.target));
     print("bodyBytes", std::to_string(outcome.body.size()));
-    print("bodySha256", outcome.body.empty() ? "" : toUtf8(veskpatch::sha256ToHex(veskpatch::sha256Digest(outcome.body))));
+    print("bodySha256",
+          outcome.body.empty() ? "" : toUtf8(veskpatch::sha256ToHex(veskpatch::sha256Digest(outcome.body))));
     print("dnsMs", std::to_string(outcome.dnsMs));
     print("connectMs", std::to_string(outcome.connectMs));
     print("tlsMs", std::to_string(outcome.tlsMs));

@@ -31,27 +31,26 @@ FetchOutcome anyIp(FailureCategory category, std::int32_t httpStatus = 0, std::u
 }
 
 // A complete run: the Ipv4Only summary, then the SystemChosen one.
-std::vector<FetchOutcome> run(FailureCategory first, FailureCategory second) {
-    return {ipv4(first), anyIp(second)};
-}
+std::vector<FetchOutcome> run(FailureCategory first, FailureCategory second) { return {ipv4(first), anyIp(second)}; }
 
 // A value outside the enumeration, as a damaged summary could carry.
 const auto strayCategory = static_cast<FailureCategory>(99);
 
 const std::u16string closing = u"\r\n\r\n需要进一步协助时，请点击“保存检测报告”，在官网提交保存的检测报告。";
 
-
 // What the advice rules rely on, not the numbers themselves: the order from most to least
 // telling, the ties, and the bands (certificate, TLS and manifest findings below 20; network-level
 // failures and the catch-alls from 20 up).
 TEST(CategoryPriority, OrdersFindingsFromMostToLeastTelling) {
     using enum FailureCategory;
+    // clang-format off
     const std::vector<std::vector<FailureCategory>> order = {
         {CertRevoked},        {CertNameMismatch}, {SignatureInvalid}, {CertTimeInvalid},
         {CertUntrusted},      {CertOther},        {RevocationUnknown}, {TlsOther},
         {ManifestInvalid},    {HttpStatus},       {TransferIncomplete}, {DnsFailed},
         {ConnectFailed},      {Timeout},          {Cancelled, Unknown, strayCategory}, {Ok},
     };
+    // clang-format on
     constexpr std::size_t findings = 9;  // the groups below 20
     for (std::size_t i = 0; i < order.size(); ++i) {
         const int priority = categoryPriority(order[i].front());
@@ -106,10 +105,8 @@ void expectAdvice(const AdviceCase& c) {
     EXPECT_EQ(toUtf8(advice), toUtf8(c.body + (c.closing ? closing : u"")));
 }
 
-const std::u16string incomplete =
-    u"检测未完成，请关闭工具后重新运行。仍失败请在官网提交检测报告。";
-const std::u16string cancelled =
-    u"检测未完成或已取消，请重新检测。需要进一步协助时，请在官网提交检测报告。";
+const std::u16string incomplete = u"检测未完成，请关闭工具后重新运行。仍失败请在官网提交检测报告。";
+const std::u16string cancelled = u"检测未完成或已取消，请重新检测。需要进一步协助时，请在官网提交检测报告。";
 const std::u16string allOk =
     u"本次检测已成功连接更新服务器。\r\n"
     u"\r\n"
@@ -252,8 +249,10 @@ TEST(SelectAdvice, FollowsTheDecisiveFinding) {
         {"unknown", run(Unknown, Unknown), noSpecificCause, true},
         {"stray category", run(strayCategory, strayCategory), noSpecificCause, true},
         {"status beats dns, status of the second mode", {ipv4(DnsFailed), anyIp(HttpStatus, 404)}, httpMissing, true},
-        {"equal status failures: the first mode's status", {ipv4(HttpStatus, 503), anyIp(HttpStatus, 404)},
-         httpUnavailable, true},
+        {"equal status failures: the first mode's status",
+         {ipv4(HttpStatus, 503), anyIp(HttpStatus, 404)},
+         httpUnavailable,
+         true},
     };
     for (const auto& c : cases) expectAdvice(c);
 }
@@ -261,26 +260,42 @@ TEST(SelectAdvice, FollowsTheDecisiveFinding) {
 TEST(SelectAdvice, SendsToWindowsUpdateOnlyForAnUntrustedRoot) {
     using enum FailureCategory;
     const AdviceCase cases[] = {
-        {"root named by the decisive mode", {ipv4(DnsFailed), anyIp(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT")},
-         untrustedRoot, false},
+        {"root named by the decisive mode",
+         {ipv4(DnsFailed), anyIp(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT")},
+         untrustedRoot,
+         false},
         {"root named by the later mode",
          {ipv4(CertUntrusted, 0, u"CERT_TRUST_IS_PARTIAL_CHAIN"), anyIp(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT")},
-         untrustedRoot, false},
+         untrustedRoot,
+         false},
         {"root named by the earlier mode",
          {ipv4(CertUntrusted, 0, u"CERT_E_UNTRUSTEDROOT"), anyIp(CertUntrusted, 0, u"CERT_E_CHAINING")},
-         untrustedRoot, false},
+         untrustedRoot,
+         false},
         {"root named by the mode that is not decisive",
-         {ipv4(CertTimeInvalid), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")}, timeInvalid, true},
-        {"root name beside a revocation", {ipv4(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT"), anyIp(CertRevoked)},
-         revoked, true},
-        {"root named while the other mode worked", {ipv4(Ok), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")},
-         untrustedRoot, false},
-        {"incomplete chain only", {ipv4(CertUntrusted, 0, u"CERT_TRUST_IS_PARTIAL_CHAIN"), anyIp(DnsFailed)},
-         untrusted, true},
-        {"name only close to a root name", {ipv4(CertUntrusted, 0, u"sec_e_untrusted_root"), anyIp(DnsFailed)},
-         untrusted, true},
-        {"root name on another category", {ipv4(CertUntrusted), anyIp(CertOther, 0, u"SEC_E_UNTRUSTED_ROOT")},
-         untrusted, true},
+         {ipv4(CertTimeInvalid), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")},
+         timeInvalid,
+         true},
+        {"root name beside a revocation",
+         {ipv4(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT"), anyIp(CertRevoked)},
+         revoked,
+         true},
+        {"root named while the other mode worked",
+         {ipv4(Ok), anyIp(CertUntrusted, 0, u"CERT_TRUST_IS_UNTRUSTED_ROOT")},
+         untrustedRoot,
+         false},
+        {"incomplete chain only",
+         {ipv4(CertUntrusted, 0, u"CERT_TRUST_IS_PARTIAL_CHAIN"), anyIp(DnsFailed)},
+         untrusted,
+         true},
+        {"name only close to a root name",
+         {ipv4(CertUntrusted, 0, u"sec_e_untrusted_root"), anyIp(DnsFailed)},
+         untrusted,
+         true},
+        {"root name on another category",
+         {ipv4(CertUntrusted), anyIp(CertOther, 0, u"SEC_E_UNTRUSTED_ROOT")},
+         untrusted,
+         true},
     };
     for (const auto& c : cases) expectAdvice(c);
 }

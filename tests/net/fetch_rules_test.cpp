@@ -91,18 +91,9 @@ TEST(ReportedPeerAddress, KeepsPlainAddressesOfAtMost64Characters) {
         std::string text;
         bool kept;
     } cases[] = {
-        {"127.0.0.1", true},
-        {"::1", true},
-        {"2001:DB8::aB:1", true},
-        {"::ffff:192.0.2.1", true},
-        {"", true},
-        {longest, true},
-        {longest + "0", false},
-        {"fe80::1%eth0", false},  // a zone suffix
-        {"fe80::1%2", false},
-        {"[::1]", false},
-        {"127.0.0.1 ", false},
-        {"g::1", false},
+        {"127.0.0.1", true},  {"::1", true},    {"2001:DB8::aB:1", true}, {"::ffff:192.0.2.1", true},
+        {"", true},           {longest, true},  {longest + "0", false},   {"fe80::1%eth0", false},  // a zone suffix
+        {"fe80::1%2", false}, {"[::1]", false}, {"127.0.0.1 ", false},    {"g::1", false},
         {"localhost", false},
     };
     for (const auto& c : cases) {

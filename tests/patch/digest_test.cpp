@@ -10,8 +10,7 @@ using vesktest::bytesOf;
 using vesktest::expectPatchError;
 
 TEST(Sha256Digest, MatchesKnownVectors) {
-    EXPECT_EQ(sha256ToHex(sha256Digest({})),
-              u"E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
+    EXPECT_EQ(sha256ToHex(sha256Digest({})), u"E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
     EXPECT_EQ(sha256ToHex(sha256Digest(bytesOf("abc"))),
               u"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
     const std::string million(1000000, 'a');

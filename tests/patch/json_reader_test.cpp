@@ -69,8 +69,7 @@ std::string zeros(std::size_t count) { return "[" + repeat("0,", count - 1) + "0
 // An object with the members "k0":0 to "k<count-1>":<count-1>, then `extra` before the brace.
 std::string numberedObject(std::size_t count, std::string_view extra = "") {
     std::string out = "{";
-    for (std::size_t i = 0; i < count; ++i)
-        out += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i);
+    for (std::size_t i = 0; i < count; ++i) out += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":" + std::to_string(i);
     return out + std::string(extra) + "}";
 }
 
@@ -336,8 +335,7 @@ TEST(JsonReader, LimitsEachArrayTo200000Items) {
 TEST(JsonReader, OrdersMembersByUtf16UnitsAndMatchesKeysExactly) {
     // U+E000 sorts after the pair of U+1F600 by units, though before it by code point; and units
     // from 0x8000 up sort after ASCII.
-    const JsonValue root =
-        parseText("{\"b\":0,\"a\":1,\"ab\":2,\"B\":3,\"é\":4,\"\xEE\x80\x80\":5,\"😀\":6,\"\":7}");
+    const JsonValue root = parseText("{\"b\":0,\"a\":1,\"ab\":2,\"B\":3,\"é\":4,\"\xEE\x80\x80\":5,\"😀\":6,\"\":7}");
     const std::vector<std::pair<std::u16string, std::uint64_t>> expected = {
         {u"", 7}, {u"B", 3}, {u"a", 1}, {u"ab", 2}, {u"b", 0}, {u"é", 4}, {u"\xD83D\xDE00", 6}, {u"\xE000", 5},
     };
@@ -386,10 +384,14 @@ TEST(JsonReader, AccessorsAcceptOnlyTheirOwnKind) {
     for (const auto& [key, kind] : cases) {
         SCOPED_TRACE(toUtf8(key));
         const JsonValue& value = requireField(members, key);
-        expectAccepted(kind == JsonKind::Object, [&] { asObject(value); }, notObject);
-        expectAccepted(kind == JsonKind::Array, [&] { asArray(value); }, notArray);
-        expectAccepted(kind == JsonKind::String, [&] { asString(value); }, notString);
-        expectAccepted(kind == JsonKind::Integer, [&] { asUnsigned(value); }, notUnsigned);
+        expectAccepted(
+            kind == JsonKind::Object, [&] { asObject(value); }, notObject);
+        expectAccepted(
+            kind == JsonKind::Array, [&] { asArray(value); }, notArray);
+        expectAccepted(
+            kind == JsonKind::String, [&] { asString(value); }, notString);
+        expectAccepted(
+            kind == JsonKind::Integer, [&] { asUnsigned(value); }, notUnsigned);
     }
 }
 
@@ -410,8 +412,8 @@ TEST(JsonReader, RefusesDocumentsOver2GiBBeforeReadingThem) {
     } else {
         constexpr std::size_t size = std::size_t{2147483647} + 1;
         // Never written or read: the size alone must decide.
-        const std::unique_ptr<unsigned char, decltype(&std::free)> block(
-            static_cast<unsigned char*>(std::malloc(size)), &std::free);
+        const std::unique_ptr<unsigned char, decltype(&std::free)> block(static_cast<unsigned char*>(std::malloc(size)),
+                                                                         &std::free);
         if (!block) GTEST_SKIP() << "no room for 2 GiB of address space";
         expectPatchError([&] { parseJson({block.get(), size}); }, "JSON 文件过大。");
     }

@@ -160,9 +160,8 @@ TEST(ManifestPath, ReservedDeviceNameLooksOnlyAtTheStem) {
         bool reserved;
     };
     const Case cases[] = {
-        {u"PRN", true},     {u"prn.x.y", true}, {u"LpT9", true},   {u"CON .txt", false},
-        {u"COM0", false},   {u"COM", false},    {u"LPT", false},   {u"COMA", false},
-        {u"CONX", false},   {u"", false},       {u".CON", false},  {u"CO N", false},
+        {u"PRN", true},  {u"prn.x.y", true}, {u"LpT9", true},  {u"CON .txt", false}, {u"COM0", false}, {u"COM", false},
+        {u"LPT", false}, {u"COMA", false},   {u"CONX", false}, {u"", false},         {u".CON", false}, {u"CO N", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.segment));

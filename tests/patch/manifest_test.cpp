@@ -83,13 +83,11 @@ private:
     std::vector<std::pair<std::string, std::string>> members_;
 };
 
-ObjectText deleteEntry(const std::string& path) {
-    return {{"action", quoted("delete")}, {"path", quoted(path)}};
-}
+ObjectText deleteEntry(const std::string& path) { return {{"action", quoted("delete")}, {"path", quoted(path)}}; }
 
 ObjectText replaceEntry(const std::string& path = "data/a.pak") {
-    return {{"action", quoted("replace")}, {"path", quoted(path)},  {"url", quoted("files/a.pak")},
-            {"size", "10"},               {"sha256", quoted(digestText)}, {"role", quoted("data")}};
+    return {{"action", quoted("replace")},  {"path", quoted(path)},  {"url", quoted("files/a.pak")}, {"size", "10"},
+            {"sha256", quoted(digestText)}, {"role", quoted("data")}};
 }
 
 std::string filesOf(const std::vector<ObjectText>& entries) {
@@ -132,11 +130,11 @@ void expectCases(const std::vector<ManifestCase>& cases) {
 std::string repeated(char unit, std::size_t count) { return std::string(count, unit); }
 
 TEST(ParseManifest, ReadsEveryFieldOfAValidManifest) {
-    const Manifest manifest = parseText(minimalManifest()
-                                            .with("launchExecutable", quoted("vesk.EXE"))
-                                            .with("files", filesOf({replaceEntry("Data/ui\\\\A.pak"),
-                                                                    deleteEntry("old/b.dat")}))
-                                            .text());
+    const Manifest manifest =
+        parseText(minimalManifest()
+                      .with("launchExecutable", quoted("vesk.EXE"))
+                      .with("files", filesOf({replaceEntry("Data/ui\\\\A.pak"), deleteEntry("old/b.dat")}))
+                      .text());
     EXPECT_EQ(manifest.schemaVersion, 1u);
     EXPECT_EQ(manifest.releaseId, u"r1");
     EXPECT_EQ(manifest.publishedAt, u"2026-12-01T00:00:00Z");
@@ -242,13 +240,15 @@ TEST(ParseManifest, ReportsTheFirstBrokenRuleInReadingOrder) {
          badReleaseId},
         {"publishedAt before keyId", base.with("publishedAt", quoted("")).with("keyId", quoted("x")).text(),
          badPublishedAt},
-        {"keyId before updater version", base.with("keyId", quoted("x")).with("minimumUpdaterVersion", quoted("")).text(),
-         badKeyId},
+        {"keyId before updater version",
+         base.with("keyId", quoted("x")).with("minimumUpdaterVersion", quoted("")).text(), badKeyId},
         {"updater version before missing files", base.with("minimumUpdaterVersion", quoted("")).without("files").text(),
          badUpdaterVersion},
         {"header before entries", base.with("keyId", quoted("x")).with("files", "[1]").text(), badKeyId},
         {"entries before launch executable",
-         base.with("launchExecutable", quoted("bin/Vesk.exe")).with("files", filesOf({deleteEntry("a"), deleteEntry("A")})).text(),
+         base.with("launchExecutable", quoted("bin/Vesk.exe"))
+             .with("files", filesOf({deleteEntry("a"), deleteEntry("A")}))
+             .text(),
          duplicateTarget},
     });
 }
@@ -311,7 +311,8 @@ TEST(ParseManifest, RefusesTwoEntriesForOneTarget) {
     expectCases({
         {"same path in other case and separators",
          manifestWithFiles({deleteEntry("Data/A.pak"), deleteEntry("data\\\\a.PAK")}).text(), duplicateTarget},
-        {"replace and delete", manifestWithFiles({replaceEntry("a.pak"), deleteEntry("A.PAK")}).text(), duplicateTarget},
+        {"replace and delete", manifestWithFiles({replaceEntry("a.pak"), deleteEntry("A.PAK")}).text(),
+         duplicateTarget},
         {"non-ASCII letters are not folded", manifestWithFiles({deleteEntry("ä.txt"), deleteEntry("Ä.txt")}).text(),
          nullptr},
         {"same name in two folders", manifestWithFiles({deleteEntry("a/x"), deleteEntry("b/x")}).text(), nullptr},
@@ -325,8 +326,8 @@ TEST(ParseManifest, ChecksEachEntryInTheDocumentedOrder) {
         {"unknown key before missing path", one(replace.without("path").with("mode", "1")), unknownField},
         {"path before unknown action", one(replace.with("action", quoted("move")).with("path", quoted("a:b"))),
          pathAbsolute},
-        {"protected before duplicate", manifestWithFiles({deleteEntry(".vesk-update"), deleteEntry(".vesk-update")}).text(),
-         protectedTarget},
+        {"protected before duplicate",
+         manifestWithFiles({deleteEntry(".vesk-update"), deleteEntry(".vesk-update")}).text(), protectedTarget},
         {"duplicate before unknown action",
          manifestWithFiles({deleteEntry("a.pak"), replace.with("path", quoted("A.pak")).with("action", quoted("move"))})
              .text(),
@@ -338,7 +339,8 @@ TEST(ParseManifest, ChecksEachEntryInTheDocumentedOrder) {
         {"sha256 before url", one(replace.with("sha256", quoted("00")).with("url", quoted("/a"))), hexLength},
         {"url before role", one(replace.with("url", quoted("a//b")).with("role", quoted(""))), badUrlSegment},
         {"role before size", one(replace.with("role", quoted("")).with("size", "1099511627777")), badRole},
-        {"earlier entry first", manifestWithFiles({replace.with("role", quoted("")), deleteEntry("CON")}).text(), badRole},
+        {"earlier entry first", manifestWithFiles({replace.with("role", quoted("")), deleteEntry("CON")}).text(),
+         badRole},
     });
 }
 

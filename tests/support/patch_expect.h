@@ -23,8 +23,6 @@ void expectPatchError(Action&& action, const char* message) {
 }
 
 // The bytes of a UTF-8 literal, as the manifest code takes them.
-inline std::vector<unsigned char> bytesOf(std::string_view text) {
-    return {text.begin(), text.end()};
-}
+inline std::vector<unsigned char> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
 
 }  // namespace vesktest
