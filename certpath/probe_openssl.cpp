@@ -43,7 +43,7 @@ Ssl clientSession(SSL_CTX* context, const std::u16string& hostName) {
     Bio output(BIO_new(BIO_s_mem()));
     if (!session || !input || !output || SSL_set_tlsext_host_name(session.get(), serverName.c_str()) != 1)
         throw Failure{steps::initialiseTls, lastOpenSslError(0)};
-    SSL_set_bio(session.get(), input.release(), output.release());
+    SSL_set_bio(session.get(), input.detach(), output.detach());
     SSL_set_connect_state(session.get());
     return session;
 }

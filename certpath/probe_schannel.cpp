@@ -25,17 +25,21 @@ static_assert(requestFlags == 0x00088110);
 
 std::uint32_t statusCode(SECURITY_STATUS status) { return static_cast<std::uint32_t>(status); }
 
-void acquireCredentials(CredentialsHandle& credentials) {
+Credentials acquireCredentials() {
     SCHANNEL_CRED record{};
     record.dwVersion = SCHANNEL_CRED_VERSION;
     record.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
     record.dwFlags = credentialFlags;
+    Credentials credentials;
     // Declared writable, but the package name is only read.
     const SECURITY_STATUS status =
         AcquireCredentialsHandleW(nullptr, const_cast<SEC_WCHAR*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &record,
-                                  nullptr, nullptr, credentials.get(), nullptr);
-    if (status != SEC_E_OK) throw Failure{steps::initialiseTls, statusCode(status)};
-    credentials.markAcquired();
+                                  nullptr, nullptr, credentials.put(), nullptr);
+    if (status != SEC_E_OK) {
+        credentials.detach();  // a failed call acquired nothing to free
+        throw Failure{steps::initialiseTls, statusCode(status)};
+    }
+    return credentials;
 }
 
 // After a "continue", the package may have left the last bytes of the input unconsumed; those
@@ -54,8 +58,9 @@ void receiveMore(ProbeSocket& socket, std::vector<unsigned char>& input, std::ve
 
 // Runs the handshake until the package reports it complete. A final token the package produces
 // then is not sent: the probe only needs the server's certificate.
-void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityContextHandle& context,
-                  const std::u16string& hostName, const ProbeDeadline& deadline) {
+SecurityContext runHandshake(ProbeSocket& socket, Credentials& credentials, const std::u16string& hostName,
+                             const ProbeDeadline& deadline) {
+    SecurityContext context;
     std::vector<unsigned char> input;
     std::vector<unsigned char> chunk(receiveChunkBytes);
     for (bool first = true;; first = false) {
@@ -68,13 +73,15 @@ void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityC
         ULONG attributes = 0;
         // The target name is declared writable, but the package only reads it.
         const SECURITY_STATUS status = InitializeSecurityContextW(
-            credentials.get(), first ? nullptr : context.get(), const_cast<SEC_WCHAR*>(wideText(hostName)),
-            requestFlags, 0, SECURITY_NATIVE_DREP, first ? nullptr : &inputDescription, 0, context.get(),
-            &outputDescription, &attributes, nullptr);
+            credentials.addressOf(), first ? nullptr : context.addressOf(), const_cast<SEC_WCHAR*>(wideText(hostName)),
+            requestFlags, 0, SECURITY_NATIVE_DREP, first ? nullptr : &inputDescription, 0,
+            first ? context.put() : context.addressOf(), &outputDescription, &attributes, nullptr);
         const ContextBuffer token(outputBuffer.pvBuffer);
-        if (status == SEC_E_OK) return;
-        if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE)
+        if (status == SEC_E_OK) return context;
+        if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE) {
+            if (first) context.detach();  // a failed first call created no context
             throw Failure{steps::readServerHandshake, statusCode(status)};
+        }
         socket.sendAll({static_cast<const unsigned char*>(outputBuffer.pvBuffer), outputBuffer.cbBuffer});
         if (status == SEC_I_CONTINUE_NEEDED) {
             if (keepUnconsumedTail(input, inputBuffers[1])) continue;
@@ -84,10 +91,10 @@ void runHandshake(ProbeSocket& socket, CredentialsHandle& credentials, SecurityC
     }
 }
 
-CertContext readRemoteCertificate(SecurityContextHandle& context) {
+CertContext readRemoteCertificate(SecurityContext& context) {
     CertContext certificate;
     const SECURITY_STATUS status =
-        QueryContextAttributesW(context.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put());
+        QueryContextAttributesW(context.addressOf(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put());
     if (status != SEC_E_OK) {
         certificate.detach();  // a failed call leaves no certificate to free
         throw Failure{steps::readPeerCertificate, statusCode(status)};
@@ -101,10 +108,8 @@ CertContext readRemoteCertificate(SecurityContextHandle& context) {
 std::u16string handshakeAndDescribe(const std::u16string& peerIp, std::uint16_t port, const std::u16string& hostName,
                                     const ProbeDeadline& deadline) {
     ProbeSocket socket(peerIp, port, deadline);
-    CredentialsHandle credentials;
-    acquireCredentials(credentials);
-    SecurityContextHandle context;
-    runHandshake(socket, credentials, context, hostName, deadline);
+    Credentials credentials = acquireCredentials();
+    SecurityContext context = runHandshake(socket, credentials, hostName, deadline);
     const CertContext certificate = readRemoteCertificate(context);
     return describeCertificateChain(certificate.get(), hostName);
 }

@@ -18,37 +18,16 @@ using CertContext = Owned<PCCERT_CONTEXT, CertFreeCertificateContext>;
 using ChainContext = Owned<PCCERT_CHAIN_CONTEXT, CertFreeCertificateChain>;
 using ContextBuffer = Owned<void*, FreeContextBuffer>;  // memory the security package allocated
 
-// A credentials handle has no invalid value of its own, so it carries whether it was acquired.
-class CredentialsHandle {
-public:
-    CredentialsHandle() = default;
-    CredentialsHandle(const CredentialsHandle&) = delete;
-    CredentialsHandle& operator=(const CredentialsHandle&) = delete;
-    ~CredentialsHandle() {
-        if (acquired_) FreeCredentialsHandle(&handle_);
-    }
-    CredHandle* get() { return &handle_; }
-    void markAcquired() { acquired_ = true; }
-
-private:
-    CredHandle handle_{};
-    bool acquired_ = false;
+// Credentials and security contexts are pairs of words; both words all ones means none.
+template <auto releaseFunction>
+struct SspiHandleTraits {
+    using Handle = SecHandle;
+    static constexpr Handle none() { return {~ULONG_PTR{0}, ~ULONG_PTR{0}}; }
+    static bool holds(const Handle& h) { return SecIsValidHandle(&h); }
+    static void release(Handle& h) { releaseFunction(&h); }
 };
 
-// A security context is created by the first handshake call; until then both halves are all ones.
-class SecurityContextHandle {
-public:
-    SecurityContextHandle() = default;
-    SecurityContextHandle(const SecurityContextHandle&) = delete;
-    SecurityContextHandle& operator=(const SecurityContextHandle&) = delete;
-    ~SecurityContextHandle() {
-        if (handle_.dwLower != invalid && handle_.dwUpper != invalid) DeleteSecurityContext(&handle_);
-    }
-    CtxtHandle* get() { return &handle_; }
-
-private:
-    static constexpr ULONG_PTR invalid = ~ULONG_PTR{0};
-    CtxtHandle handle_{invalid, invalid};
-};
+using Credentials = Owner<SspiHandleTraits<FreeCredentialsHandle>>;
+using SecurityContext = Owner<SspiHandleTraits<DeleteSecurityContext>>;
 
 }  // namespace veskcheck

@@ -2,29 +2,18 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "common/owned.h"
 
 namespace veskcheck {
 namespace {
 
-// Owner of the report file's handle. Closing is the last step of writing, so its result counts.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() { close(); }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    // False when the system reported an error closing the file.
-    bool close() {
-        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
-        return handle == INVALID_HANDLE_VALUE || CloseHandle(handle);
-    }
-
-private:
-    HANDLE handle_;
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle none() { return INVALID_HANDLE_VALUE; }
+    static bool holds(Handle h) { return h != INVALID_HANDLE_VALUE; }
+    static void release(Handle h) { CloseHandle(h); }
 };
+using FileHandle = Owner<FileHandleTraits>;
 
 bool writeAll(HANDLE file, const void* data, DWORD length) {
     DWORD written = 0;
@@ -52,10 +41,11 @@ bool writeReportFile(const std::filesystem::path& path, const std::u16string& te
     // DELETE access lets a half-written file be removed through this handle.
     FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
+    if (!file) return false;
     const bool complete = writeReport(file.get(), text);
     if (!complete) deleteOnClose(file.get());
-    return file.close() && complete;
+    // Closing is the last step of writing, so its result counts.
+    return CloseHandle(file.detach()) && complete;
 }
 
 }  // namespace veskcheck

@@ -7,20 +7,12 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
-#include <memory>
+#include "common/owned.h"
 
 namespace veskcheck {
 
-template <auto release>
-struct OpenSslFree {
-    template <typename T>
-    void operator()(T* object) const {
-        release(object);
-    }
-};
-
 template <typename T, auto release>
-using OpenSslOwned = std::unique_ptr<T, OpenSslFree<release>>;
+using OpenSslOwned = Owned<T*, release>;
 
 using EvpMd = OpenSslOwned<EVP_MD, EVP_MD_free>;
 using EvpMdContext = OpenSslOwned<EVP_MD_CTX, EVP_MD_CTX_free>;

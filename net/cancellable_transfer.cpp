@@ -1,6 +1,6 @@
 #include "net/cancellable_transfer.h"
 
-#include <memory>
+#include "common/owned.h"
 
 namespace veskcheck {
 namespace {
@@ -11,7 +11,7 @@ constexpr int cancelCheckMs = 100;
 // CURLOPT_QUICK_EXIT applies, and the multi handle refuses the option harmlessly.
 constexpr auto multiQuickExit = static_cast<CURLMoption>(CURLOPTTYPE_LONG + 21);
 
-using MultiHandle = std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)>;
+using MultiHandle = Owned<CURLM*, curl_multi_cleanup>;
 
 // What curl_easy_perform returns for a failure of the multi loop itself.
 CURLcode loopFailure(CURLMcode code) {
@@ -35,7 +35,7 @@ CURLcode drive(CURLM* multi, const CancelFlag& cancel) {
 }  // namespace
 
 CURLcode performCancellable(CURL* easy, const CancelFlag& cancel) {
-    const MultiHandle multi(curl_multi_init(), &curl_multi_cleanup);
+    const MultiHandle multi(curl_multi_init());
     if (!multi) return CURLE_OUT_OF_MEMORY;
     // As for the easy handle: a resolver thread still waiting for the system is not waited for.
     curl_multi_setopt(multi.get(), multiQuickExit, 1L);

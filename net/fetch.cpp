@@ -3,10 +3,10 @@
 #include <curl/curl.h>
 
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <string_view>
 
+#include "common/owned.h"
 #include "common/tick_clock.h"
 #include "net/cancellable_transfer.h"
 #include "net/classify.h"
@@ -38,7 +38,7 @@ struct ClosedPeer {
     std::string address;
 };
 
-using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using EasyHandle = Owned<CURL*, curl_easy_cleanup>;
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* user) {
     return takeBlock(*static_cast<BodySink*>(user), data, size, nmemb);
@@ -135,7 +135,7 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
     BodySink sink;
     sink.maxBytes = maxBytes;
     ClosedPeer closedPeer;
-    const EasyHandle curl(curl_easy_init(), &curl_easy_cleanup);
+    const EasyHandle curl(curl_easy_init());
     if (!curl) {
         outcome.curlCode = CURLE_FAILED_INIT;
         return outcome;

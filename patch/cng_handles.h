@@ -16,25 +16,23 @@ inline bool cngFailed(NTSTATUS status) { return status < 0; }
 
 inline void closeAlgorithmProvider(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
 
-class CngAlgorithmHandle {
-public:
-    explicit CngAlgorithmHandle(const wchar_t* algorithm) {
-        if (cngFailed(BCryptOpenAlgorithmProvider(handle_.put(), algorithm, nullptr, 0))) {
-            handle_.detach();  // a failed open leaves nothing to close
-            throw PatchError("无法初始化 Windows 加密算法。");
-        }
-    }
-    BCRYPT_ALG_HANDLE get() const { return handle_.get(); }
+using CngAlgorithm = veskcheck::Owned<BCRYPT_ALG_HANDLE, closeAlgorithmProvider>;
+using CngKey = veskcheck::Owned<BCRYPT_KEY_HANDLE, BCryptDestroyKey>;
 
-private:
-    veskcheck::Owned<BCRYPT_ALG_HANDLE, closeAlgorithmProvider> handle_;
-};
+inline CngAlgorithm openAlgorithm(const wchar_t* name) {
+    CngAlgorithm algorithm;
+    if (cngFailed(BCryptOpenAlgorithmProvider(algorithm.put(), name, nullptr, 0))) {
+        algorithm.detach();  // a failed open leaves nothing to close
+        throw PatchError("无法初始化 Windows 加密算法。");
+    }
+    return algorithm;
+}
 
 // A hash with the object buffer CNG works in. The buffer is declared first so that it outlives
 // the handle.
 class CngHashObject {
 public:
-    explicit CngHashObject(const CngAlgorithmHandle& algorithm) {
+    explicit CngHashObject(const CngAlgorithm& algorithm) {
         ULONG objectLength = 0;
         ULONG written = 0;
         if (cngFailed(BCryptGetProperty(algorithm.get(), BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
@@ -52,7 +50,5 @@ private:
     std::vector<UCHAR> buffer_;
     veskcheck::Owned<BCRYPT_HASH_HANDLE, BCryptDestroyHash> handle_;
 };
-
-using CngKeyHandle = veskcheck::Owned<BCRYPT_KEY_HANDLE, BCryptDestroyKey>;
 
 }  // namespace veskpatch

@@ -7,7 +7,7 @@
 namespace veskpatch {
 
 Sha256 sha256Digest(std::span<const unsigned char> bytes) {
-    CngAlgorithmHandle algorithm(BCRYPT_SHA256_ALGORITHM);
+    const CngAlgorithm algorithm = openAlgorithm(BCRYPT_SHA256_ALGORITHM);
     CngHashObject hash(algorithm);
     // The whole input goes in one call; an empty input makes none and yields the empty-message hash.
     if (!bytes.empty()) {

@@ -5,16 +5,26 @@
 #include "patch/manifest_key.h"
 
 namespace veskpatch {
+namespace {
+
+CngKey importManifestKey(const CngAlgorithm& rsa) {
+    CngKey key;
+    if (cngFailed(BCryptImportKeyPair(rsa.get(), nullptr, BCRYPT_RSAPUBLIC_BLOB, key.put(),
+                                      const_cast<PUCHAR>(manifestKeyBlob.data()),
+                                      static_cast<ULONG>(manifestKeyBlob.size()), 0))) {
+        key.detach();  // a failed import leaves no key to destroy
+        throw PatchError("无法导入更新清单公钥。");
+    }
+    return key;
+}
+
+}  // namespace
 
 bool verifyManifestSignature(std::span<const unsigned char> manifest, std::span<const unsigned char> signature) {
     if (signature.size() != manifestSignatureLength) return false;
 
-    CngAlgorithmHandle rsa(BCRYPT_RSA_ALGORITHM);
-    CngKeyHandle key;
-    if (cngFailed(BCryptImportKeyPair(rsa.get(), nullptr, BCRYPT_RSAPUBLIC_BLOB, key.put(),
-                                      const_cast<PUCHAR>(manifestKeyBlob.data()),
-                                      static_cast<ULONG>(manifestKeyBlob.size()), 0)))
-        throw PatchError("无法导入更新清单公钥。");
+    const CngAlgorithm rsa = openAlgorithm(BCRYPT_RSA_ALGORITHM);
+    const CngKey key = importManifestKey(rsa);
 
     Sha256 digest = sha256Digest(manifest);
     BCRYPT_PKCS1_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM};

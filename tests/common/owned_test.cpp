@@ -51,4 +51,34 @@ TEST_F(OwnedTest, PutReleasesFirstAndDetachGivesUpWithoutReleasing) {
     EXPECT_EQ(released, (std::vector<int>{4, 6}));
 }
 
+// A handle that is a pair of words, as security package handles are: all ones means none, and
+// release takes the handle by reference.
+struct Pair {
+    int low;
+    int high;
+};
+std::vector<int> releasedPairs;
+struct PairTraits {
+    using Handle = Pair;
+    static Handle none() { return {-1, -1}; }
+    static bool holds(const Handle& h) { return h.low != -1 || h.high != -1; }
+    static void release(Handle& h) { releasedPairs.push_back(h.low); }
+};
+using PairOwner = veskcheck::Owner<PairTraits>;
+
+TEST(Owner, TraitsSayWhatIsHeldAndAddressOfUpdatesInPlace) {
+    releasedPairs.clear();
+    {
+        PairOwner owner;
+        EXPECT_FALSE(owner);
+        *owner.put() = {1, 0};
+        EXPECT_TRUE(owner);
+        owner.addressOf()->low = 2;  // a call continuing the same handle: nothing is released
+        EXPECT_TRUE(releasedPairs.empty());
+        PairOwner moved(std::move(owner));
+        EXPECT_FALSE(owner);
+    }
+    EXPECT_EQ(releasedPairs, (std::vector<int>{2}));
+}
+
 }  // namespace
