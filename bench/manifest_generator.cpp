@@ -137,23 +137,23 @@ void append(std::vector<unsigned char>& out, std::string_view text) { out.insert
 
 }  // namespace
 
-std::vector<unsigned char> generateLargestManifest() {
+std::vector<unsigned char> generateManifest(std::size_t bytes) {
     // Reserved once, so that the document is never copied while it grows and the process's peak
     // memory reflects the parser rather than the generator.
     std::vector<unsigned char> document;
-    document.reserve(veskpatch::maxManifestBytes);
+    document.reserve(bytes);
     append(document, header);
     Random random;
     std::string entry;
     for (std::uint32_t index = 0; index < veskpatch::maxFileEntries; ++index) {
         composeEntry(entry, index, random);
         const std::string_view separator = index == 0 ? std::string_view() : entrySeparator;
-        if (document.size() + separator.size() + entry.size() + closing.size() > veskpatch::maxManifestBytes) break;
+        if (document.size() + separator.size() + entry.size() + closing.size() > bytes) break;
         append(document, separator);
         append(document, entry);
     }
     // The gap smaller than one more entry becomes whitespace, which the reader skips like any other.
-    document.resize(veskpatch::maxManifestBytes - closing.size(), ' ');
+    document.resize(bytes - closing.size(), ' ');
     append(document, closing);
     return document;
 }
