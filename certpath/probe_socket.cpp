@@ -14,6 +14,13 @@ ProbeSocket::ProbeSocket(const std::u16string& peerIp, std::uint16_t port, const
 
 ProbeSocket::~ProbeSocket() = default;
 
+// The address text is taken as a number only, so no name lookup can ever happen here.
+void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t port) {
+    const int result = lookUpNumeric(peerIp, port);
+    if (result != 0) throw Failure{steps::peerAddress, static_cast<std::uint32_t>(result)};
+    if (!hasAddress()) throw Failure{steps::peerAddress, 0};
+}
+
 void ProbeSocket::waitUntilReady(Direction direction) const {
     deadline_.waitFor([&](int sliceMs) { return pollSlice(direction, sliceMs); });
 }

@@ -52,6 +52,8 @@ private:
     };
     static std::unique_ptr<Connection, ConnectionRelease> newConnection();
     void resolveNumeric(const std::u16string& peerIp, std::uint16_t port);  // "对端地址"
+    int lookUpNumeric(const std::u16string& peerIp, std::uint16_t port);    // the system's result
+    bool hasAddress() const;                                                // the lookup gave one
     void createSocket();                                                    // "创建连接"
     void connectToPeer();                                                   // "连接", "连接对端"
     bool pollSlice(Direction direction, int sliceMs) const;                 // ready within the slice

@@ -44,22 +44,20 @@ std::unique_ptr<ProbeSocket::Connection, ProbeSocket::ConnectionRelease> ProbeSo
     return std::unique_ptr<Connection, ConnectionRelease>(new Connection);
 }
 
-// The address text is taken as a number only, so no name lookup can ever happen here.
-void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t port) {
-    AddressList& addresses = connection_->addresses;
-    const std::string node = utf8FromUtf16(peerIp);
-    const std::string service = std::to_string(port);
-    addrinfo hints{};
+int ProbeSocket::lookUpNumeric(const std::u16string& peerIp, std::uint16_t port) {
+    addrinfo hints{};  // any family: AF_UNSPEC is zero
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    const int result = getaddrinfo(node.c_str(), service.c_str(), &hints, addresses.put());
-    if (result != 0) {
-        addresses.detach();  // a failed call leaves no list to free
-        throw Failure{steps::peerAddress, static_cast<std::uint32_t>(result)};
-    }
-    if (addresses.get() == nullptr) throw Failure{steps::peerAddress, 0};
+    AddressList& addresses = connection_->addresses;
+    const int result =
+        getaddrinfo(utf8FromUtf16(peerIp).c_str(), std::to_string(port).c_str(), &hints, addresses.put());
+    if (result != 0) addresses.detach();  // a failed call leaves no list to free
+    return result;
 }
+
+static_assert(AF_UNSPEC == 0);
+
+bool ProbeSocket::hasAddress() const { return connection_->addresses.get() != nullptr; }
 
 void ProbeSocket::createSocket() {
     const addrinfo& address = *connection_->addresses.get();

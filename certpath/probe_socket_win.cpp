@@ -65,21 +65,19 @@ std::unique_ptr<ProbeSocket::Connection, ProbeSocket::ConnectionRelease> ProbeSo
     return std::unique_ptr<Connection, ConnectionRelease>(new Connection);
 }
 
-// The address text is taken as a number only, so no name lookup can ever happen here.
-void ProbeSocket::resolveNumeric(const std::u16string& peerIp, std::uint16_t port) {
-    AddressList& addresses = connection_->addresses;
-    const std::wstring service = std::to_wstring(port);
-    ADDRINFOW hints{};
+int ProbeSocket::lookUpNumeric(const std::u16string& peerIp, std::uint16_t port) {
+    ADDRINFOW hints{};  // any family: AF_UNSPEC is zero
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
-    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    const int result = GetAddrInfoW(wideText(peerIp), service.c_str(), &hints, addresses.put());
-    if (result != 0) {
-        addresses.detach();  // a failed call leaves no list to free
-        throw Failure{steps::peerAddress, static_cast<std::uint32_t>(result)};
-    }
-    if (addresses.get() == nullptr) throw Failure{steps::peerAddress, 0};
+    AddressList& addresses = connection_->addresses;
+    const int result = GetAddrInfoW(wideText(peerIp), std::to_wstring(port).c_str(), &hints, addresses.put());
+    if (result != 0) addresses.detach();  // a failed call leaves no list to free
+    return result;
 }
+
+static_assert(AF_UNSPEC == 0);
+
+bool ProbeSocket::hasAddress() const { return connection_->addresses.get() != nullptr; }
 
 void ProbeSocket::createSocket() {
     const ADDRINFOW& address = *connection_->addresses.get();
