@@ -18,5 +18,6 @@ std::u16string sha256ToHex(const Sha256& digest);
 
 // Accepts exactly 64 units of 0-9, a-f, A-F (cases may be mixed); throws PatchError otherwise.
 Sha256 sha256FromHex(std::u16string_view text);
+Sha256 sha256FromHex(std::string_view asciiText);
 
 }  // namespace veskpatch

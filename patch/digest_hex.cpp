@@ -1,5 +1,7 @@
 #include "patch/digest.h"
 
+#include <array>
+
 #include "patch/patch_error.h"
 
 namespace veskpatch {
@@ -7,11 +9,36 @@ namespace {
 
 constexpr std::size_t hexLength = 64;
 
-unsigned hexDigitValue(char16_t unit) {
-    if (unit >= u'0' && unit <= u'9') return unit - u'0';
-    if (unit >= u'a' && unit <= u'f') return unit - u'a' + 10;
-    if (unit >= u'A' && unit <= u'F') return unit - u'A' + 10;
-    throw PatchError("SHA-256 包含非十六进制字符。");
+constexpr unsigned notHex = 16;
+
+// The value of every ASCII character as a hex digit, notHex for the others.
+constexpr std::array<unsigned char, 128> hexDigitValues = [] {
+    std::array<unsigned char, 128> values{};
+    values.fill(notHex);
+    for (unsigned digit = 0; digit < 10; ++digit) values['0' + digit] = static_cast<unsigned char>(digit);
+    for (unsigned letter = 0; letter < 6; ++letter) {
+        values['a' + letter] = static_cast<unsigned char>(10 + letter);
+        values['A' + letter] = static_cast<unsigned char>(10 + letter);
+    }
+    return values;
+}();
+
+unsigned hexDigitValue(char32_t unit) {
+    const unsigned value = unit < hexDigitValues.size() ? hexDigitValues[unit] : notHex;
+    if (value == notHex) throw PatchError("SHA-256 包含非十六进制字符。");
+    return value;
+}
+
+template <typename Text>
+Sha256 digestFromHex(Text text) {
+    if (text.size() != hexLength) throw PatchError("SHA-256 文本长度必须是 64。");
+    Sha256 digest{};
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        const unsigned high = hexDigitValue(text[2 * i]);
+        const unsigned low = hexDigitValue(text[2 * i + 1]);
+        digest[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return digest;
 }
 
 }  // namespace
@@ -27,15 +54,8 @@ std::u16string sha256ToHex(const Sha256& digest) {
     return text;
 }
 
-Sha256 sha256FromHex(std::u16string_view text) {
-    if (text.size() != hexLength) throw PatchError("SHA-256 文本长度必须是 64。");
-    Sha256 digest{};
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        const unsigned high = hexDigitValue(text[2 * i]);
-        const unsigned low = hexDigitValue(text[2 * i + 1]);
-        digest[i] = static_cast<unsigned char>(high * 16 + low);
-    }
-    return digest;
-}
+Sha256 sha256FromHex(std::u16string_view text) { return digestFromHex(text); }
+
+Sha256 sha256FromHex(std::string_view asciiText) { return digestFromHex(asciiText); }
 
 }  // namespace veskpatch

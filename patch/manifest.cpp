@@ -1,8 +1,10 @@
 #include "patch/manifest.h"
 
 #include <algorithm>
-#include <set>
+#include <array>
+#include <optional>
 
+#include "patch/ascii_set.h"
 #include "patch/json_reader.h"
 #include "patch/manifest_key.h"
 #include "patch/manifest_path.h"
@@ -36,14 +38,29 @@ constexpr char deleteMembersMessage[] = "删除项目只能包含 action 和 pat
 constexpr char unknownActionMessage[] = "清单包含未知文件操作。";
 constexpr char launchExecutableMessage[] = "启动程序必须固定为 Vesk.exe。";
 
-// Comparison keys (see pathCompareKey) of the targets a manifest may never touch.
-constexpr std::u16string_view updaterKey = u"VESKAUTOPATCH.EXE";
-constexpr std::u16string_view updaterHelperKey = u"VESKAUTOPATCH.HELPER.EXE";
-constexpr std::u16string_view transactionDirKey = u".VESK-UPDATE";
+// Targets a manifest may never touch, and the one it must start the game from, as compared by
+// isSameTarget.
+constexpr std::u16string_view updaterTarget = u"VESKAUTOPATCH.EXE";
+constexpr std::u16string_view updaterHelperTarget = u"VESKAUTOPATCH.HELPER.EXE";
+constexpr std::u16string_view transactionDir = u".VESK-UPDATE";
 constexpr std::u16string_view transactionDirContentPrefix = u".VESK-UPDATE\\";
-constexpr std::u16string_view launchExecutableKey = u"VESK.EXE";
+constexpr std::u16string_view launchExecutableTarget = u"VESK.EXE";
 
-using TargetKeys = std::set<std::u16string>;
+// The members of the root object and of a file entry, in the order their slots are numbered.
+enum RootField {
+    schemaVersionField,
+    releaseIdField,
+    publishedAtField,
+    keyIdField,
+    updaterVersionField,
+    launchExecutableField,
+    filesField
+};
+constexpr std::array<std::string_view, 7> rootKeys = {
+    "schemaVersion", "releaseId", "publishedAt", "keyId", "minimumUpdaterVersion", "launchExecutable", "files"};
+enum EntryField { actionField, pathField, urlField, sizeField, sha256Field, roleField };
+constexpr std::array<std::string_view, 6> entryKeys = {"action", "path", "url", "size", "sha256", "role"};
+using EntryFields = std::array<JsonValue, entryKeys.size()>;
 
 bool isIdentifierUnit(char16_t unit) {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9') ||
@@ -52,7 +69,10 @@ bool isIdentifierUnit(char16_t unit) {
 
 bool isControlUnit(char16_t unit) { return unit < 0x20; }
 
-bool isUrlDelimiter(char16_t unit) { return unit == u':' || unit == u'\\' || unit == u'?' || unit == u'#'; }
+bool isUrlDelimiter(char16_t unit) {
+    constexpr AsciiSet delimiters(":\\?#");
+    return delimiters.contains(unit);
+}
 
 // Release ids and updater versions: a short run of letters, digits, '.', '_' and '-'.
 void checkIdentifier(std::u16string_view text, std::size_t maxUnits, const char* message) {
@@ -65,58 +85,94 @@ void checkLabel(std::u16string_view text, std::size_t maxUnits, const char* mess
     if (text.empty() || text.size() > maxUnits || std::ranges::any_of(text, isControlUnit)) throw PatchError(message);
 }
 
-const std::u16string& stringField(const JsonMembers& members, const char16_t* key) {
-    return asString(requireField(members, key));
+std::u16string stringField(const JsonValue& field) { return asString(requireField(field)); }
+
+bool isProtectedTarget(std::u16string_view path) {
+    return isSameTarget(path, updaterTarget) || isSameTarget(path, updaterHelperTarget) ||
+           isSameTarget(path, transactionDir) ||
+           (path.size() >= transactionDirContentPrefix.size() &&
+            isSameTarget(path.substr(0, transactionDirContentPrefix.size()), transactionDirContentPrefix));
 }
 
-bool isProtectedTarget(std::u16string_view key) {
-    return key == updaterKey || key == updaterHelperKey || key == transactionDirKey ||
-           key.starts_with(transactionDirContentPrefix);
+// The targets claimed so far. Each may be claimed once, whatever the action, so the updater never
+// has to decide between two instructions for one file. An open-addressing table of positions in
+// the file list, sized once for every entry: no node or key string per target.
+class TargetClaims {
+public:
+    TargetClaims(const std::vector<ManifestFile>& files, std::size_t entries) : files_(files) {
+        std::size_t size = 16;
+        while (size < entries + entries / 2) size *= 2;
+        slots_.assign(size, Slot{});
+    }
+
+    void claim(std::size_t fileIndex) {
+        const std::u16string& path = files_[fileIndex].path;
+        if (isProtectedTarget(path)) throw PatchError(protectedTargetMessage);
+        const std::uint64_t hash = targetHash(path);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[i];
+            if (slot.filePlusOne == 0) {
+                slot = {tag, static_cast<std::uint32_t>(fileIndex + 1)};
+                return;
+            }
+            if (slot.tag == tag && isSameTarget(files_[slot.filePlusOne - 1].path, path))
+                throw PatchError(duplicateTargetMessage);
+        }
+    }
+
+private:
+    struct Slot {
+        std::uint32_t tag = 0;          // the hash's upper half, to skip most comparisons
+        std::uint32_t filePlusOne = 0;  // 0 for a free slot
+    };
+
+    const std::vector<ManifestFile>& files_;
+    std::vector<Slot> slots_;
+};
+
+Sha256 digestField(const JsonValue& field) {
+    const JsonValue& text = requireString(requireField(field));
+    const std::optional<std::string_view> ascii = text.plainAsciiText();
+    return ascii ? sha256FromHex(*ascii) : sha256FromHex(text.stringValue());
 }
 
-// Each target may appear once, whatever the action, so the updater never has to decide between
-// two instructions for one file.
-void claimTarget(std::u16string key, TargetKeys& claimed) {
-    if (isProtectedTarget(key)) throw PatchError(protectedTargetMessage);
-    if (!claimed.insert(std::move(key)).second) throw PatchError(duplicateTargetMessage);
-}
-
-void readReplacement(const JsonMembers& members, ManifestFile& file) {
+void readReplacement(const EntryFields& fields, ManifestFile& file) {
     file.action = FileAction::Replace;
-    file.url = stringField(members, u"url");
-    file.size = asUnsigned(requireField(members, u"size"));
-    file.sha256 = sha256FromHex(stringField(members, u"sha256"));
-    file.role = stringField(members, u"role");
+    file.url = stringField(fields[urlField]);
+    file.size = asUnsigned(requireField(fields[sizeField]));
+    file.sha256 = digestField(fields[sha256Field]);
+    file.role = stringField(fields[roleField]);
     checkFileUrl(file.url);
     checkLabel(file.role, maxRoleUnits, roleMessage);
     if (file.size > maxFileSize) throw PatchError(fileSizeMessage);
 }
 
-ManifestFile readFileEntry(const JsonValue& entry, TargetKeys& claimed) {
-    const JsonMembers& members = asObject(entry);
-    rejectUnknownFields(members, {u"action", u"path", u"url", u"size", u"sha256", u"role"});
-    const std::u16string& action = stringField(members, u"action");
-    ManifestFile file;
-    file.path = normalizeManifestPath(stringField(members, u"path"));
-    claimTarget(pathCompareKey(file.path), claimed);
-    if (action == u"replace") {
-        readReplacement(members, file);
-    } else if (action == u"delete") {
+// Fills the entry in the file list, whose target is claimed as soon as its path is known.
+void readFileEntry(const JsonValue& entry, std::vector<ManifestFile>& files, TargetClaims& claimed) {
+    const JsonMembers members = asObject(entry);
+    const EntryFields fields = bindFields(members, entryKeys);
+    const JsonValue& action = requireString(requireField(fields[actionField]));
+    ManifestFile& file = files.emplace_back();
+    file.path = normalizeManifestPath(stringField(fields[pathField]));
+    claimed.claim(files.size() - 1);
+    if (action.equalsAscii("replace")) {
+        readReplacement(fields, file);
+    } else if (action.equalsAscii("delete")) {
         file.action = FileAction::Delete;
         if (members.size() != 2) throw PatchError(deleteMembersMessage);
     } else {
         throw PatchError(unknownActionMessage);
     }
-    return file;
 }
 
-std::vector<ManifestFile> readFiles(const JsonMembers& root) {
-    const JsonItems& entries = asArray(requireField(root, u"files"));
+std::vector<ManifestFile> readFiles(const JsonValue& field) {
+    const JsonItems entries = asArray(requireField(field));
     if (entries.empty() || entries.size() > maxFileEntries) throw PatchError(fileCountMessage);
     std::vector<ManifestFile> files;
     files.reserve(entries.size());
-    TargetKeys claimed;
-    for (const JsonValue& entry : entries) files.push_back(readFileEntry(entry, claimed));
+    TargetClaims claimed(files, entries.size());
+    for (const JsonValue& entry : entries) readFileEntry(entry, files, claimed);
     return files;
 }
 
@@ -124,18 +180,16 @@ std::vector<ManifestFile> readFiles(const JsonMembers& root) {
 
 Manifest parseManifest(std::span<const unsigned char> bytes) {
     if (bytes.empty() || bytes.size() > maxManifestBytes) throw PatchError(sizeMessage);
-    const JsonValue document = parseJson(bytes);
-    const JsonMembers& root = asObject(document);
-    rejectUnknownFields(root, {u"schemaVersion", u"releaseId", u"publishedAt", u"keyId", u"minimumUpdaterVersion",
-                               u"launchExecutable", u"files"});
+    const JsonDocument document = parseJson(bytes);
+    const auto fields = bindFields(asObject(document.root()), rootKeys);
 
     Manifest manifest;
-    manifest.schemaVersion = asUnsigned(requireField(root, u"schemaVersion"));
-    manifest.releaseId = stringField(root, u"releaseId");
-    manifest.publishedAt = stringField(root, u"publishedAt");
-    manifest.keyId = stringField(root, u"keyId");
-    manifest.minimumUpdaterVersion = stringField(root, u"minimumUpdaterVersion");
-    manifest.launchExecutable = normalizeManifestPath(stringField(root, u"launchExecutable"));
+    manifest.schemaVersion = asUnsigned(requireField(fields[schemaVersionField]));
+    manifest.releaseId = stringField(fields[releaseIdField]);
+    manifest.publishedAt = stringField(fields[publishedAtField]);
+    manifest.keyId = stringField(fields[keyIdField]);
+    manifest.minimumUpdaterVersion = stringField(fields[updaterVersionField]);
+    manifest.launchExecutable = normalizeManifestPath(stringField(fields[launchExecutableField]));
 
     if (manifest.schemaVersion != 1) throw PatchError(schemaVersionMessage);
     checkIdentifier(manifest.releaseId, maxReleaseIdUnits, releaseIdMessage);
@@ -143,9 +197,9 @@ Manifest parseManifest(std::span<const unsigned char> bytes) {
     if (manifest.keyId != manifestKeyId) throw PatchError(keyIdMessage);
     checkIdentifier(manifest.minimumUpdaterVersion, maxUpdaterVersionUnits, updaterVersionMessage);
 
-    manifest.files = readFiles(root);
+    manifest.files = readFiles(fields[filesField]);
     // The updater starts the game from the top of the installation folder and nowhere else.
-    if (pathCompareKey(manifest.launchExecutable) != launchExecutableKey) throw PatchError(launchExecutableMessage);
+    if (!isSameTarget(manifest.launchExecutable, launchExecutableTarget)) throw PatchError(launchExecutableMessage);
     return manifest;
 }
 
@@ -164,11 +218,19 @@ veskcheck::FailureCategory verifyManifest(std::span<const unsigned char> manifes
 void checkFileUrl(std::u16string_view url) {
     // Without ':' there is no scheme or port, without '?' and '#' no query or fragment, and
     // without a leading '/' the URL stays below the manifest's own base on the update CDN.
-    if (url.empty() || url.size() > maxUrlUnits || url.front() == u'/' || std::ranges::any_of(url, isUrlDelimiter))
-        throw PatchError(urlFormMessage);
-    forEachSegment(url, u'/', [](std::u16string_view segment) {
-        if (isEmptyOrDotSegment(segment)) throw PatchError(urlSegmentMessage);
-    });
+    // One pass: a delimiter anywhere outranks a bad segment before it.
+    if (url.empty() || url.size() > maxUrlUnits || url.front() == u'/') throw PatchError(urlFormMessage);
+    bool badSegment = false;
+    std::size_t segmentStart = 0;
+    for (std::size_t at = 0; at <= url.size(); ++at) {
+        if (at == url.size() || url[at] == u'/') {
+            badSegment |= isEmptyOrDotSegment(url.substr(segmentStart, at - segmentStart));
+            segmentStart = at + 1;
+        } else if (isUrlDelimiter(url[at])) {
+            throw PatchError(urlFormMessage);
+        }
+    }
+    if (badSegment) throw PatchError(urlSegmentMessage);
 }
 
 }  // namespace veskpatch

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "patch/ascii_set.h"
 #include "patch/patch_error.h"
 
 namespace veskpatch {
@@ -27,39 +28,53 @@ char16_t asciiUpper(char16_t unit) {
 bool isDevicePortDigit(char16_t unit) { return unit >= u'1' && unit <= u'9'; }
 
 bool isIllegalUnit(char16_t unit) {
-    return unit < 0x20 || unit == u'<' || unit == u'>' || unit == u'"' || unit == u'|' || unit == u'?' || unit == u'*';
+    constexpr AsciiSet illegal = AsciiSet("<>\"|?*").withControls();
+    return illegal.contains(unit);
 }
 
-void checkSegment(std::u16string_view segment) {
+// `illegal` says whether the segment holds an illegal unit, which is the last thing judged.
+void checkSegment(std::u16string_view segment, bool illegal) {
     if (isEmptyOrDotSegment(segment)) throw PatchError(emptyOrDotSegment);
     if (segment.back() == u'.' || segment.back() == u' ' || isReservedDeviceName(segment))
         throw PatchError(reservedOrTrailing);
-    if (std::ranges::any_of(segment, isIllegalUnit)) throw PatchError(illegalUnit);
+    if (illegal) throw PatchError(illegalUnit);
 }
 
 }  // namespace
 
-std::u16string normalizeManifestPath(std::u16string_view raw) {
+std::u16string normalizeManifestPath(std::u16string raw) {
     if (raw.empty() || raw.size() > maxPathUnits) throw PatchError(emptyOrTooLong);
-    // A colon is how Windows spells a drive, a device path and an alternate data stream.
-    if (raw.front() == u'/' || raw.front() == u'\\' || raw.find(u':') != std::u16string_view::npos)
-        throw PatchError(absoluteUncOrStream);
-    // Every segment must be non-empty, so swapping the separators is the whole normalisation.
-    std::u16string normalised(raw);
-    std::ranges::replace(normalised, u'/', u'\\');
-    forEachSegment(normalised, u'\\', checkSegment);
-    return normalised;
+    // Every segment must be non-empty, so swapping the separators is the whole normalisation. A
+    // colon is how Windows spells a drive, a device path and an alternate data stream.
+    bool colon = false;
+    for (char16_t& unit : raw) {
+        if (unit == u'/') unit = u'\\';
+        colon |= unit == u':';
+    }
+    if (raw.front() == u'\\' || colon) throw PatchError(absoluteUncOrStream);
+    std::size_t segmentStart = 0;
+    bool illegal = false;
+    for (std::size_t at = 0; at < raw.size(); ++at) {
+        if (raw[at] == u'\\') {
+            checkSegment(std::u16string_view(raw).substr(segmentStart, at - segmentStart), illegal);
+            segmentStart = at + 1;
+            illegal = false;
+        } else {
+            illegal |= isIllegalUnit(raw[at]);
+        }
+    }
+    checkSegment(std::u16string_view(raw).substr(segmentStart), illegal);
+    return raw;
 }
 
 bool isReservedDeviceName(std::u16string_view segment) {
     // The stem is taken as written: the updater accepts "CON .txt", so the tool must too.
     const std::u16string_view stem = segment.substr(0, segment.find(u'.'));
     if (stem.size() != 3 && stem.size() != 4) return false;
-    const std::u16string upper = pathCompareKey(stem);
-    const std::u16string_view head = std::u16string_view(upper).substr(0, 3);
-    if (upper.size() == 3) return std::ranges::find(plainDeviceStems, head) != plainDeviceStems.end();
-    return std::ranges::find(numberedDevicePrefixes, head) != numberedDevicePrefixes.end() &&
-           isDevicePortDigit(upper[3]);
+    const std::u16string_view head = stem.substr(0, 3);
+    const auto sameHead = [&](std::u16string_view name) { return isSameTarget(head, name); };
+    if (stem.size() == 3) return std::ranges::any_of(plainDeviceStems, sameHead);
+    return std::ranges::any_of(numberedDevicePrefixes, sameHead) && isDevicePortDigit(stem[3]);
 }
 
 std::u16string pathCompareKey(std::u16string_view normalised) {
@@ -68,6 +83,28 @@ std::u16string pathCompareKey(std::u16string_view normalised) {
     return key;
 }
 
-bool isEmptyOrDotSegment(std::u16string_view segment) { return segment.empty() || segment == u"." || segment == u".."; }
+bool isSameTarget(std::u16string_view a, std::u16string_view b) {
+    return std::ranges::equal(a, b, [](char16_t x, char16_t y) { return asciiUpper(x) == asciiUpper(y); });
+}
+
+std::uint64_t targetHash(std::u16string_view normalised) {
+    // Four upper-cased units at a time, each word mixed in with one multiplication.
+    std::uint64_t hash = normalised.size();
+    std::size_t at = 0;
+    const auto mix = [&](std::uint64_t word) {
+        hash = (hash ^ word) * 0x9E3779B97F4A7C15u;
+        hash ^= hash >> 29;
+    };
+    for (; at + 4 <= normalised.size(); at += 4) {
+        std::uint64_t word = 0;
+        for (std::size_t i = 0; i < 4; ++i) word |= std::uint64_t{asciiUpper(normalised[at + i])} << (16 * i);
+        mix(word);
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; at + i < normalised.size(); ++i)
+        tail |= std::uint64_t{asciiUpper(normalised[at + i])} << (16 * i);
+    mix(tail);
+    return hash;
+}
 
 }  // namespace veskpatch

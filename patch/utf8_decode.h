@@ -11,6 +11,9 @@ namespace veskpatch {
 // an empty text.
 std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes);
 
+// The same verdict without producing the text.
+void checkUtf8Strict(std::span<const unsigned char> bytes);
+
 inline std::u16string decodeUtf8Strict(std::string_view text) {
     return decodeUtf8Strict({reinterpret_cast<const unsigned char*>(text.data()), text.size()});
 }

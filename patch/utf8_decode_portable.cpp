@@ -75,7 +75,15 @@ void walkUtf8(std::span<const unsigned char> bytes, OnAsciiRun&& onAsciiRun, OnC
 
 }  // namespace
 
+void checkUtf8Strict(std::span<const unsigned char> bytes) {
+    walkUtf8(
+        bytes, [](const unsigned char*, const unsigned char*) {}, [](char32_t) {});
+}
+
 std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes) {
+    // Most texts are ASCII throughout: one look and one widening copy.
+    if (endOfAsciiRun(bytes.data(), bytes.data() + bytes.size()) == bytes.data() + bytes.size())
+        return std::u16string(bytes.begin(), bytes.end());
     // Counting first gives one allocation of exactly the text's length.
     std::size_t length = 0;
     walkUtf8(

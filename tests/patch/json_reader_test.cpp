@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,7 +51,18 @@ constexpr char notUnsigned[] = "JSON 字段不是非负整数。";
 constexpr char missingField[] = "JSON 缺少必需字段。";
 constexpr char unknownField[] = "JSON 包含未知字段。";
 
-JsonValue parseText(std::string_view json) { return parseJson(bytesOf(json)); }
+// Values refer to the text and to its document, so both stay until the tests end.
+JsonValue parseText(std::string_view json) {
+    static std::deque<std::string> texts;
+    static std::deque<JsonDocument> documents;
+    const std::string& text = texts.emplace_back(json);
+    return documents.emplace_back(parseJson({reinterpret_cast<const unsigned char*>(text.data()), text.size()})).root();
+}
+
+std::vector<JsonValue> itemsOf(const JsonValue& array) {
+    const JsonItems items = asArray(array);
+    return {items.begin(), items.end()};
+}
 
 std::string repeat(std::string_view piece, std::size_t count) {
     std::string out;
@@ -89,10 +102,10 @@ TEST(JsonReader, ReadsEveryKindAndLeavesTheOtherFieldsEmpty) {
     const JsonValue root =
         parseText(" \t\r\n{\"s\":\"x\",\"n\":42,\"t\":true,\"f\":false,\"z\":null,\"a\":[1,\"two\",[]],\"o\":{}} \r\n");
     ASSERT_EQ(root.kind(), JsonKind::Object);
-    const JsonMembers& members = root.members();
+    const JsonMembers members = root.members();
     ASSERT_EQ(members.size(), 7u);
 
-    const JsonValue& s = requireField(members, u"s");
+    const JsonValue s = requireField(members, u"s");
     EXPECT_EQ(s.kind(), JsonKind::String);
     EXPECT_EQ(s.stringValue(), u"x");
     EXPECT_TRUE(s.members().empty());
@@ -100,7 +113,7 @@ TEST(JsonReader, ReadsEveryKindAndLeavesTheOtherFieldsEmpty) {
     EXPECT_EQ(s.integerValue(), 0u);
     EXPECT_FALSE(s.booleanValue());
 
-    const JsonValue& n = requireField(members, u"n");
+    const JsonValue n = requireField(members, u"n");
     EXPECT_EQ(n.kind(), JsonKind::Integer);
     EXPECT_EQ(n.integerValue(), 42u);
     EXPECT_TRUE(n.stringValue().empty());
@@ -111,14 +124,15 @@ TEST(JsonReader, ReadsEveryKindAndLeavesTheOtherFieldsEmpty) {
     EXPECT_FALSE(requireField(members, u"f").booleanValue());
     EXPECT_EQ(requireField(members, u"z").kind(), JsonKind::Null);
 
-    const JsonItems& a = requireField(members, u"a").items();
+    EXPECT_EQ(requireField(members, u"a").items().size(), 3u);
+    const std::vector<JsonValue> a = itemsOf(requireField(members, u"a"));
     ASSERT_EQ(a.size(), 3u);
     EXPECT_EQ(a[0].integerValue(), 1u);
     EXPECT_EQ(a[1].stringValue(), u"two");
     EXPECT_EQ(a[2].kind(), JsonKind::Array);
     EXPECT_TRUE(a[2].items().empty());
 
-    const JsonValue& o = requireField(members, u"o");
+    const JsonValue o = requireField(members, u"o");
     EXPECT_EQ(o.kind(), JsonKind::Object);
     EXPECT_TRUE(o.members().empty());
 }
@@ -328,7 +342,7 @@ TEST(JsonReader, LimitsNestingTo65Levels) {
 TEST(JsonReader, LimitsEachArrayTo200000Items) {
     EXPECT_EQ(asArray(parseText(zeros(200000))).size(), 200000u);
     // The limit holds per array: the outer array's items do not count towards the inner one's.
-    EXPECT_EQ(asArray(asArray(parseText("[0," + zeros(200000) + "]"))[1]).size(), 200000u);
+    EXPECT_EQ(asArray(itemsOf(parseText("[0," + zeros(200000) + "]"))[1]).size(), 200000u);
     expectFaults({{zeros(200001), tooManyItems}, {"[[0]," + zeros(200001) + "]", tooManyItems}});
 }
 
@@ -340,20 +354,29 @@ TEST(JsonReader, OrdersMembersByUtf16UnitsAndMatchesKeysExactly) {
         {u"", 7}, {u"B", 3}, {u"a", 1}, {u"ab", 2}, {u"b", 0}, {u"é", 4}, {u"\xD83D\xDE00", 6}, {u"\xE000", 5},
     };
     std::vector<std::pair<std::u16string, std::uint64_t>> visited;
-    for (const auto& member : asObject(root)) visited.emplace_back(member.first, asUnsigned(member.second));
+    for (const JsonMember& member : asObject(root))
+        visited.emplace_back(member.key.stringValue(), asUnsigned(member.value));
     EXPECT_EQ(visited, expected);
 
-    const JsonMembers& members = asObject(root);
+    const JsonMembers members = asObject(root);
     EXPECT_EQ(asUnsigned(requireField(members, u"B")), 3u);
-    EXPECT_EQ(members.find(u"A"), members.end());
-    EXPECT_EQ(members.find(u"a "), members.end());
     expectPatchError([&] { requireField(members, u"A"); }, missingField);
+    expectPatchError([&] { requireField(members, u"a "); }, missingField);
     EXPECT_EQ(asUnsigned(requireField(asObject(parseText("{\"a\":1,\"A\":2}")), u"A")), 2u);
+    // Escaped keys are their text: they sort and match as the text, and an escape is no text.
+    const JsonMembers escaped = asObject(parseText("{\"\\u00e9\":1,\"\\ud83d\\ude00\":2,\"\\uE000\":3,\"\\u0061\":4}"));
+    visited.clear();
+    for (const JsonMember& member : escaped) visited.emplace_back(member.key.stringValue(), asUnsigned(member.value));
+    EXPECT_EQ(visited, (std::vector<std::pair<std::u16string, std::uint64_t>>{
+                           {u"a", 4}, {u"é", 1}, {u"\xD83D\xDE00", 2}, {u"\xE000", 3}}));
+    EXPECT_EQ(asUnsigned(requireField(escaped, u"a")), 4u);
+    EXPECT_EQ(asUnsigned(requireField(escaped, u"é")), 1u);
+    expectPatchError([&] { requireField(escaped, u"\\u0061"); }, missingField);
 }
 
 TEST(JsonReader, FindsRepeatedKeysInObjectsOfAnySize) {
     const JsonValue large = parseText(numberedObject(200000));
-    const JsonMembers& members = asObject(large);
+    const JsonMembers members = asObject(large);
     EXPECT_EQ(members.size(), 200000u);
     for (const std::uint64_t i : {0u, 1u, 99999u, 199999u}) {
         const std::string key = "k" + std::to_string(i);
@@ -372,7 +395,7 @@ TEST(JsonReader, FindsRepeatedKeysInObjectsOfAnySize) {
 
 TEST(JsonReader, AccessorsAcceptOnlyTheirOwnKind) {
     const JsonValue root = parseText("{\"o\":{},\"a\":[],\"s\":\"1\",\"n\":1,\"t\":true,\"z\":null}");
-    const JsonMembers& members = asObject(root);
+    const JsonMembers members = asObject(root);
     const std::pair<const char16_t*, JsonKind> cases[] = {
         {u"o", JsonKind::Object},  {u"a", JsonKind::Array},   {u"s", JsonKind::String},
         {u"n", JsonKind::Integer}, {u"t", JsonKind::Boolean}, {u"z", JsonKind::Null},
@@ -383,7 +406,7 @@ TEST(JsonReader, AccessorsAcceptOnlyTheirOwnKind) {
     };
     for (const auto& [key, kind] : cases) {
         SCOPED_TRACE(toUtf8(key));
-        const JsonValue& value = requireField(members, key);
+        const JsonValue value = requireField(members, key);
         expectAccepted(
             kind == JsonKind::Object, [&] { asObject(value); }, notObject);
         expectAccepted(
@@ -397,13 +420,25 @@ TEST(JsonReader, AccessorsAcceptOnlyTheirOwnKind) {
 
 TEST(JsonReader, RejectsMembersOutsideTheAllowedKeys) {
     const JsonValue root = parseText("{\"b\":1,\"a\":2}");
-    const JsonMembers& members = asObject(root);
+    const JsonMembers members = asObject(root);
     EXPECT_NO_THROW(rejectUnknownFields(members, {u"a", u"b"}));
     EXPECT_NO_THROW(rejectUnknownFields(members, {u"c", u"b", u"a"}));
     EXPECT_NO_THROW(rejectUnknownFields(asObject(parseText("{}")), {}));
     expectPatchError([&] { rejectUnknownFields(members, {u"a"}); }, unknownField);
     expectPatchError([&] { rejectUnknownFields(members, {u"a", u"B"}); }, unknownField);
     expectPatchError([&] { rejectUnknownFields(members, {}); }, unknownField);
+}
+
+TEST(JsonReader, BindsFieldsAsTheLookupsAndTheUnknownFieldCheckDo) {
+    const JsonMembers members = asObject(parseText("{\"b\":1,\"\\u0061\":2}"));
+    const auto bound = bindFields(members, std::array<std::string_view, 3>{"c", "b", "a"});
+    EXPECT_FALSE(bound[0].present());
+    EXPECT_EQ(asUnsigned(requireField(bound[1])), 1u);
+    EXPECT_EQ(asUnsigned(requireField(bound[2])), 2u);
+    expectPatchError([&] { requireField(bound[0]); }, missingField);
+    EXPECT_NO_THROW(bindFields(asObject(parseText("{}")), std::array<std::string_view, 0>{}));
+    expectPatchError([&] { bindFields(members, std::array<std::string_view, 1>{"a"}); }, unknownField);
+    expectPatchError([&] { bindFields(members, std::array<std::string_view, 2>{"a", "B"}); }, unknownField);
 }
 
 TEST(JsonReader, RefusesDocumentsOver2GiBBeforeReadingThem) {

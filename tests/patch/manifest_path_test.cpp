@@ -177,5 +177,28 @@ TEST(ManifestPath, CompareKeyFoldsAsciiLettersOnly) {
     EXPECT_EQ(pathCompareKey(u"é_az{`@[0"), u"é_AZ{`@[0");
 }
 
+// The duplicate test compares and hashes paths without building their keys; it must agree with
+// the keys, including for the characters next to the letters.
+TEST(ManifestPath, SameTargetAndItsHashAgreeWithTheCompareKey) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"DATA\\UI\\A.PAK", u"data\\ui\\a.pak"},
+        {u"Vesk.exe", u"VESK.EXE"},
+        {u"é_az{`@[0", u"é_AZ{`@[0"},
+        {u"ä.txt", u"Ä.txt"},
+        {u"a", u"a "},
+        {u"{", u"["},
+        {u"`", u"@"},
+        {u"", u""},
+    };
+    for (const auto& [a, b] : cases) {
+        SCOPED_TRACE(toUtf8(a) + " / " + toUtf8(b));
+        const bool same = pathCompareKey(a) == pathCompareKey(b);
+        EXPECT_EQ(isSameTarget(a, b), same);
+        if (same) {
+            EXPECT_EQ(targetHash(a), targetHash(b));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace veskpatch

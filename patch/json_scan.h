@@ -1,0 +1,66 @@
+#pragma once
+
+// Byte-level steps shared by the JSON checker and the reader. The text is UTF-8; every byte that
+// JSON gives a meaning to is ASCII, and no byte of a longer UTF-8 sequence is, so the text is read
+// byte by byte without decoding.
+#include <cstdint>
+#include <cstring>
+
+namespace veskpatch::jsonScan {
+
+inline bool isWhitespace(unsigned char byte) { return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r'; }
+
+inline bool isDigit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
+
+inline const unsigned char* skipWhitespace(const unsigned char* at, const unsigned char* end) {
+    while (at != end && isWhitespace(*at)) ++at;
+    return at;
+}
+
+inline int hexValue(unsigned char byte) {
+    if (byte >= '0' && byte <= '9') return byte - '0';
+    if (byte >= 'a' && byte <= 'f') return byte - 'a' + 10;
+    if (byte >= 'A' && byte <= 'F') return byte - 'A' + 10;
+    return -1;
+}
+
+// Eight bytes at a time: the high bit of a byte of the result is set where the word has `value`
+// (the lowest such byte is always marked; only whether any is matters here).
+inline std::uint64_t bytesEqual(std::uint64_t word, unsigned char value) {
+    const std::uint64_t differences = word ^ (0x0101010101010101u * value);
+    return (differences - 0x0101010101010101u) & ~differences & 0x8080808080808080u;
+}
+
+// Likewise for bytes below `bound` (at most 0x80).
+inline std::uint64_t bytesBelow(std::uint64_t word, unsigned char bound) {
+    return (word - 0x0101010101010101u * bound) & ~word & 0x8080808080808080u;
+}
+
+inline bool isPlainStringByte(unsigned char byte) { return byte >= 0x20 && byte != '"' && byte != '\\'; }
+
+// The first byte from `at` that ends a run of string content taken as it stands: a quote, a
+// backslash or a control byte; `end` when there is none. Most of a manifest is such runs.
+inline const unsigned char* endOfPlainRun(const unsigned char* at, const unsigned char* end) {
+    for (std::uint64_t word; end - at >= 8; at += 8) {
+        std::memcpy(&word, at, 8);
+        if (bytesEqual(word, '"') | bytesEqual(word, '\\') | bytesBelow(word, 0x20)) break;
+    }
+    while (at != end && isPlainStringByte(*at)) ++at;
+    return at;
+}
+
+// The length of the UTF-8 sequence that starts with `lead`, in bytes and in UTF-16 units.
+inline int sequenceBytes(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
+inline int sequenceUnits(unsigned char lead) { return lead < 0xF0 ? 1 : 2; }
+
+// The first UTF-16 unit of the well-formed character at `at`.
+inline char16_t firstUtf16Unit(const unsigned char* at) {
+    const unsigned char lead = at[0];
+    if (lead < 0x80) return lead;
+    if (lead < 0xE0) return static_cast<char16_t>(((lead & 0x1F) << 6) | (at[1] & 0x3F));
+    if (lead < 0xF0) return static_cast<char16_t>(((lead & 0x0F) << 12) | ((at[1] & 0x3F) << 6) | (at[2] & 0x3F));
+    const char32_t character = ((lead & 0x07) << 18) | ((at[1] & 0x3F) << 12) | ((at[2] & 0x3F) << 6) | (at[3] & 0x3F);
+    return static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10));
+}
+
+}  // namespace veskpatch::jsonScan
