@@ -29,7 +29,8 @@ sys.path.insert(0, str(HERE.parent / "lab"))
 from vesklab.lab import BOTH, TOP, Lab, ServerSetup, route  # noqa: E402
 from vesklab.suite import Interrupted, Results, SignalGuard, Verdict, selected  # noqa: E402
 from vesklab.wine import windows_path  # noqa: E402
-from run_suite import ADVICE, MANIFEST, sign  # noqa: E402
+from runlab.scenarios import MANIFEST, sign  # noqa: E402
+from runlab.texts import ADVICE  # noqa: E402
 
 DRIVER = "tests/gui/vesk-window-driver"
 SCRIPTED = "tests/gui/vesk-check-fakerun"
