@@ -1,5 +1,6 @@
 #include "patch/json_checker.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <deque>
 #include <limits>
@@ -8,6 +9,7 @@
 #include <unordered_set>
 
 #include "patch/json_scan.h"
+#include "patch/manifest.h"
 #include "patch/patch_error.h"
 
 namespace veskpatch {
@@ -94,10 +96,10 @@ class JsonChecker {
 public:
     explicit JsonChecker(std::span<const unsigned char> text)
         : begin_(text.data()), at_(text.data()), end_(text.data() + text.size()) {
-        // Room for the most strings the text can hold (two bytes each), so the list never moves
+        // Room for the most strings a manifest can hold (two bytes each), so the list never moves
         // while it grows: only the part written is ever touched, so the rest costs address space
-        // and no memory.
-        outline_.stringEnds.reserve(text.size() / 2);
+        // and no memory. Longer documents, which only a test reads, grow it as usual.
+        outline_.stringEnds.reserve(std::min(text.size(), maxManifestBytes) / 2);
     }
 
     JsonOutline run() {
