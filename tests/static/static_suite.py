@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What can be checked of the 32-bit product without running it: a Windows GUI program for x86
-that needs system DLLs only, with its application manifest, its icon, the licence notice of the
-libcurl it links, and that libcurl's version. It runs on every machine, also where no 32-bit
+that needs system DLLs only, with its application manifest, its icon, its version resource, the
+licence notice of the libcurl it links, and that libcurl's version. It runs on every machine, also where no 32-bit
 program can start and the other Windows suites run the 64-bit twin.
 
     python3 tests/static/static_suite.py [--build-dir DIR]
@@ -20,7 +20,9 @@ sys.dont_write_bytecode = True   # no __pycache__ in the source tree
 TOP = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(TOP / "tests/lab"))
 
-from vesklab.lab import linked_libcurl, linked_libcurl_version  # noqa: E402
+import version_info  # noqa: E402
+from pe_resource import resource  # noqa: E402
+from vesklab.lab import cache_value, linked_libcurl, linked_libcurl_version  # noqa: E402
 from vesklab.suite import Results, Verdict  # noqa: E402
 
 PROGRAM = "app/vesk-check.exe"
@@ -34,16 +36,13 @@ MANIFEST_NEEDS = ('level="asInvoker"', 'uiAccess="false"', ">true</dpiAware>",
                   "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")
 RT_RCDATA, RT_GROUP_ICON, RT_MANIFEST = 10, 14, 24
 ICON_ID, LICENCE_ID = 107, 403
+# One string table, Simplified Chinese in UTF-16, for an application.
+CHINESE_UNICODE, VFT_APP = (0x0804, 1200), 1
+CMAKE_TRUE = {"ON", "YES", "TRUE", "Y", "1"}
 
 
 def run(*command):
     return subprocess.run(command, check=True, capture_output=True).stdout
-
-
-def resource(program, kind, name):
-    """The bytes of one resource, or None when the program has none of that type and name."""
-    data = run("wrestool", "-x", "--raw", f"--type={kind}", f"--name={name}", str(program))
-    return data or None
 
 
 @functools.cache
@@ -82,6 +81,34 @@ def window_icon(program, _build_dir):
     return [] if resource(program, RT_GROUP_ICON, ICON_ID) else [f"no icon {ICON_ID}"]
 
 
+def version_resource(program, build_dir):
+    info = version_info.read(program)
+    if info is None:
+        return ["no version resource"]
+    version = cache_value(build_dir, "CMAKE_PROJECT_VERSION")
+    numbers = tuple(int(n) for n in (version.split(".") + ["0"] * 4)[:4])
+    expected = {
+        "FileVersion": ".".join(map(str, numbers)),
+        "ProductVersion": version,
+        "OriginalFilename": program.name,
+        "ProductName": cache_value(build_dir, "VESK_PRODUCT_NAME"),
+        "CompanyName": cache_value(build_dir, "VESK_COMPANY_NAME"),
+        "LegalCopyright": cache_value(build_dir, "VESK_COPYRIGHT"),
+    }
+    problems = [f"{name} is {info.strings.get(name)!r}, not {value!r}"
+                for name, value in expected.items() if info.strings.get(name) != value]
+    if (info.file_version, info.product_version) != (numbers, numbers):
+        problems.append(f"the numbers are {info.file_version} and {info.product_version}, not {numbers}")
+    if info.translations != [CHINESE_UNICODE] or info.file_type != VFT_APP:
+        problems.append(f"translations {info.translations}, file type {info.file_type}")
+    if not any("\u4e00" <= c <= "\u9fff" for c in info.strings.get("FileDescription", "")):
+        problems.append("the file description is not in Chinese")
+    release = cache_value(build_dir, "VESK_RELEASE").upper() in CMAKE_TRUE
+    if bool(info.flags & version_info.VS_FF_PRERELEASE) == release:
+        problems.append("a release marked pre-release" if release else "a test build not marked pre-release")
+    return problems
+
+
 def libcurl_licence(program, build_dir):
     notice = linked_libcurl(build_dir) / "COPYING"
     carried = resource(program, RT_RCDATA, LICENCE_ID)
@@ -101,6 +128,7 @@ CASES = (
     ("imports system DLLs only", system_dlls_only),
     ("application manifest", application_manifest),
     (f"icon {ICON_ID}", window_icon),
+    ("version resource", version_resource),
     (f"licence resource {LICENCE_ID} is the linked libcurl's", libcurl_licence),
     ("libcurl is the version its headers name", libcurl_version),
 )
