@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What can be checked of the 32-bit product without running it: a Windows GUI program for x86
-that needs system DLLs only, with its application manifest, its icon, its version resource, the
-licence notice of the libcurl it links, and that libcurl's version. It runs on every machine, also where no 32-bit
+that needs system DLLs only and imports no function Windows 7 SP1 lacks, with its application
+manifest, its icon, its version resource, the licence notice of the libcurl it links, and that
+libcurl's version. It runs on every machine, also where no 32-bit
 program can start and the other Windows suites run the 64-bit twin.
 
     python3 tests/static/static_suite.py [--build-dir DIR]
@@ -31,6 +32,8 @@ OBJDUMP = "i686-w64-mingw32-objdump"
 SYSTEM_DLLS = {"advapi32.dll", "bcrypt.dll", "comdlg32.dll", "crypt32.dll", "gdi32.dll",
                "iphlpapi.dll", "kernel32.dll", "msvcrt.dll", "secur32.dll", "shell32.dll",
                "user32.dll", "ws2_32.dll"}
+# Functions newer than Windows 7 SP1, one a line with the Windows that first has them.
+NEWER_THAN_WINDOWS7 = Path(__file__).with_name("newer_than_windows7.txt")
 # Not elevated, system DPI aware, Windows 7 and Windows 10 named, the classic controls.
 MANIFEST_NEEDS = ('level="asInvoker"', 'uiAccess="false"', ">true</dpiAware>",
                   "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}")
@@ -64,6 +67,40 @@ def program_kind(program, _build_dir):
 def system_dlls_only(program, _build_dir):
     imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", pe_header(program))}
     return [f"imports {name}, which is not a system DLL" for name in sorted(imported - SYSTEM_DLLS)]
+
+
+def imported_functions(header):
+    """(DLL, function) for every function objdump lists in the program's import tables."""
+    imports, dll = [], None
+    for line in header.splitlines():
+        if line.startswith("The "):
+            dll = None
+        named = re.match(r"\s*DLL Name: (\S+)", line)
+        entry = re.match(r"\t[0-9a-f]+\t\s*\d+\s+(\S+)$", line)
+        if named:
+            dll = named.group(1)
+        elif dll and entry:
+            imports.append((dll, entry.group(1)))
+    return imports
+
+
+def newer_than_windows7():
+    """{function: the first Windows that has it, and who could import it}"""
+    entries = (line.split(None, 1) for line in NEWER_THAN_WINDOWS7.read_text().splitlines()
+               if line.strip() and not line.startswith("#"))
+    return {name: since for name, since in entries}
+
+
+def windows7_imports(program, _build_dir):
+    header = pe_header(program)
+    imports = imported_functions(header)
+    # A change in objdump's layout must not make every import pass unseen.
+    read = {dll.lower() for dll, _ in imports}
+    problems = [f"no functions read for {dll}" for dll in re.findall(r"DLL Name: (\S+)", header)
+                if dll.lower() not in read]
+    newer = newer_than_windows7()
+    return problems + [f"imports {name} from {dll}: {newer[name]}"
+                       for dll, name in imports if name in newer]
 
 
 def application_manifest(program, _build_dir):
@@ -126,6 +163,7 @@ def libcurl_version(program, build_dir):
 CASES = (
     ("32-bit Windows GUI program", program_kind),
     ("imports system DLLs only", system_dlls_only),
+    ("imports nothing newer than Windows 7 SP1", windows7_imports),
     ("application manifest", application_manifest),
     (f"icon {ICON_ID}", window_icon),
     ("version resource", version_resource),
