@@ -4,6 +4,7 @@
 
 #include "common/ascii_text.h"
 #include "common/decimal_text.h"
+#include "tool_version.h"
 
 namespace veskcheck {
 namespace {
@@ -29,7 +30,9 @@ std::u16string_view certificateWord(const FetchOutcome& fetch) {
 
 }  // namespace
 
-std::u16string headerLine() { return u"Vesk 更新连接检测工具 1.0.3（基于更新器 1.1.5）\r\n"; }
+std::u16string headerLine() {
+    return u"Vesk 更新连接检测工具 " + std::u16string(toolVersion) + u"（基于更新器 1.1.5）\r\n";
+}
 
 std::u16string timeLines(std::u16string_view utcStamp, std::u16string_view localStamp) {
     return u"检测开始：" + std::u16string(utcStamp) + u"\r\n电脑显示时间：" + std::u16string(localStamp) + u"\r\n";

@@ -8,6 +8,9 @@ find_path(VESK_CURL_INCLUDE_DIR curl/curl.h PATHS "${VESK_CURL_PREFIX}/include"
           NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 find_library(VESK_CURL_LIBRARY libcurl.a PATHS "${VESK_CURL_PREFIX}/lib"
              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# The release's version as its headers give it, for the licence notice.
+file(STRINGS "${VESK_CURL_INCLUDE_DIR}/curl/curlver.h" curlVersionLine REGEX "^#define LIBCURL_VERSION ")
+string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" curlVersion "${curlVersionLine}")
 if(WIN32)
     # iphlpapi: if_nametoindex, for IPv6 zone names.
     set(curlSystemLibraries ws2_32 crypt32 bcrypt secur32 advapi32 iphlpapi)
