@@ -3,12 +3,15 @@
 #include <algorithm>
 
 #include "certpath/chain_codes.h"
+#include "certpath/chain_words.h"
 #include "certpath/failure.h"
 #include "common/decimal_text.h"
 #include "patch/digest.h"
 
 namespace veskcheck {
 namespace {
+
+namespace words = chainWords;
 
 constexpr std::size_t shownPaths = 4;
 constexpr std::size_t shownLayers = 16;
@@ -43,21 +46,23 @@ std::u16string fingerprint(const std::vector<unsigned char>& encoded) {
 }
 
 void writeLayer(std::u16string& block, std::size_t number, const ChainLayer& layer) {
-    block += u"  第" + decimalText(number) + u"层 " + layer.subject + u"；颁发者=" + layer.issuer + u"；状态=" +
-             trustStatusText(layer.status) + u"；SHA-256=" + fingerprint(layer.encoded) + u"\r\n";
+    block += std::u16string(words::layer) + decimalText(number) + std::u16string(words::layerSubject) + layer.subject +
+             std::u16string(words::issuer) + layer.issuer + std::u16string(words::status) +
+             trustStatusText(layer.status) + std::u16string(words::fingerprint) + fingerprint(layer.encoded) + u"\r\n";
 }
 
 void writePath(std::u16string& block, std::size_t number, const ChainPath& path) {
-    block += u"路径 " + decimalText(number) + u"：" + trustStatusText(path.status) + u"\r\n";
+    block += std::u16string(words::path) + decimalText(number) + std::u16string(words::pathStatus) +
+             trustStatusText(path.status) + u"\r\n";
     const std::size_t shown = std::min(path.layers.size(), shownLayers);
     for (std::size_t i = 0; i < shown; ++i) writeLayer(block, i + 1, path.layers[i]);
-    if (path.layers.size() > shownLayers) block += u"  其余层已省略\r\n";
+    if (path.layers.size() > shownLayers) block += std::u16string(words::moreLayers) + u"\r\n";
 }
 
 }  // namespace
 
 std::u16string trustStatusText(std::uint32_t bits) {
-    if (bits == 0) return u"正常";
+    if (bits == 0) return std::u16string(words::statusOk);
     std::u16string text = statusCodeText(bits);
     for (const NamedBit& named : namedBits) {
         if (bits & named.bit) text += named.words;
@@ -75,10 +80,9 @@ std::u16string cleanCommonName(std::u16string_view raw) {
 }
 
 std::u16string writeChainBlock(const ChainDescription& chain) {
-    std::u16string block =
-        u"Windows 证书路径（独立 TLS 握手，使用本机现有信任和缓存；未单独查询吊销状态）\r\n路径总体状态=" +
-        trustStatusText(chain.overallStatus) + u"；主机名和服务器证书策略=" + statusCodeText(chain.policyVerdict) +
-        u"\r\n";
+    std::u16string block = std::u16string(words::blockHeading) + u"\r\n" + std::u16string(words::overallStatus) +
+                           trustStatusText(chain.overallStatus) + std::u16string(words::policyVerdict) +
+                           statusCodeText(chain.policyVerdict) + u"\r\n";
     const std::size_t shown = std::min(chain.paths.size(), shownPaths);
     for (std::size_t i = 0; i < shown; ++i) writePath(block, i + 1, chain.paths[i]);
     return block;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "certpath/chain_words.h"
 #include "certpath/failure.h"
 #include "certpath/probe_steps.h"
 #include "certpath/probe_handshake.h"
@@ -27,9 +28,12 @@ std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t 
         deadline.check();
         return handshakeAndDescribe(peerIp, port, hostName, deadline);
     } catch (const Failure& failure) {
-        return u"证书路径未取得：" + std::u16string(failure.step) + u"（" + statusCodeText(failure.code) + u"）。\r\n";
+        return std::u16string(chainWords::failure) + std::u16string(failure.step) +
+               std::u16string(chainWords::failureCode) + statusCodeText(failure.code) +
+               std::u16string(chainWords::failureEnd) + u"\r\n";
     } catch (const std::exception&) {
-        return u"证书路径未取得：本机分析失败。\r\n";
+        return std::u16string(chainWords::failure) + std::u16string(chainWords::analysisFailed) +
+               std::u16string(chainWords::failureEndWithoutCode) + u"\r\n";
     }
 }
 
