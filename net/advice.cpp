@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace veskcheck {
@@ -92,6 +93,50 @@ constexpr std::u16string_view noSpecificCauseAdvice =
 constexpr std::u16string_view untrustedRootNames[] = {u"SEC_E_UNTRUSTED_ROOT", u"CERT_E_UNTRUSTEDROOT",
                                                       u"CERT_TRUST_IS_UNTRUSTED_ROOT"};
 
+struct CataloguedAdvice {
+    AdviceKind kind;
+    std::string_view name;
+    int rule;
+    std::u16string_view text;  // without the closing paragraph
+    bool closing;
+};
+
+// Every advice with its name; the one-mode-worked advice is matched by its two modes instead.
+constexpr CataloguedAdvice catalogue[] = {
+    {AdviceKind::Incomplete, "incomplete", 1, incompleteAdvice, false},
+    {AdviceKind::Cancelled, "cancelled", 2, cancelledAdvice, false},
+    {AdviceKind::AllOk, "all-ok", 3, allOkAdvice, true},
+    {AdviceKind::OneModeWorked, "one-mode-worked", 4, {}, true},
+    {AdviceKind::TimeInvalid, "time-invalid", 5, timeInvalidAdvice, true},
+    {AdviceKind::UntrustedRoot, "untrusted-root", 5, untrustedRootAdvice, false},
+    {AdviceKind::Untrusted, "untrusted", 5, untrustedAdvice, true},
+    {AdviceKind::Revoked, "revoked", 5, revokedAdvice, true},
+    {AdviceKind::RevocationUnknown, "revocation-unknown", 5, revocationUnknownAdvice, true},
+    {AdviceKind::NameMismatch, "name-mismatch", 5, nameMismatchAdvice, true},
+    {AdviceKind::Unreachable, "unreachable", 5, unreachableAdvice, true},
+    {AdviceKind::HttpMissing, "http-missing", 5, httpMissingAdvice, true},
+    {AdviceKind::HttpRefused, "http-refused", 5, httpRefusedAdvice, true},
+    {AdviceKind::HttpUnavailable, "http-unavailable", 5, httpUnavailableAdvice, true},
+    {AdviceKind::HttpRedirect, "http-redirect", 5, httpRedirectAdvice, true},
+    {AdviceKind::HttpOther, "http-other", 5, httpOtherAdvice, true},
+    {AdviceKind::TransferIncomplete, "transfer-incomplete", 5, transferIncompleteAdvice, true},
+    {AdviceKind::ManifestRejected, "manifest-rejected", 5, manifestRejectedAdvice, true},
+    {AdviceKind::NoSpecificCause, "no-specific-cause", 5, noSpecificCauseAdvice, true},
+};
+
+const CataloguedAdvice& cataloguedAdvice(AdviceKind kind) {
+    return *std::ranges::find(catalogue, kind, &CataloguedAdvice::kind);
+}
+
+// Whether `text` is `parts` in order, then the closing paragraph when `closing`.
+bool isJoinedText(std::u16string_view text, std::initializer_list<std::u16string_view> parts, bool closing) {
+    for (const std::u16string_view part : parts) {
+        if (!text.starts_with(part)) return false;
+        text.remove_prefix(part.size());
+    }
+    return closing ? text == closingParagraph : text.empty();
+}
+
 bool isOk(const FetchOutcome& attempt) { return attempt.category == FailureCategory::Ok; }
 
 bool isCancelled(const FetchOutcome& attempt) { return attempt.category == FailureCategory::Cancelled; }
@@ -154,6 +199,20 @@ std::u16string_view findingAdvice(const FetchOutcome& decisive) {
 }
 
 }  // namespace
+
+std::optional<AdviceIdentity> identifyAdvice(std::u16string_view text) {
+    for (const ConnectionMode mode : {ConnectionMode::Ipv4Only, ConnectionMode::SystemChosen})
+        if (isJoinedText(text, {oneModeWorkedOpening, modeLabel(mode), oneModeWorkedClosing}, true))
+            return AdviceIdentity{AdviceKind::OneModeWorked, mode};
+    for (const CataloguedAdvice& advice : catalogue)
+        if (advice.kind != AdviceKind::OneModeWorked && isJoinedText(text, {advice.text}, advice.closing))
+            return AdviceIdentity{advice.kind};
+    return std::nullopt;
+}
+
+std::string_view adviceName(AdviceKind kind) { return cataloguedAdvice(kind).name; }
+
+int adviceRule(AdviceKind kind) { return cataloguedAdvice(kind).rule; }
 
 int categoryPriority(FailureCategory category) {
     switch (category) {

@@ -351,5 +351,52 @@ TEST(ShowTimeSettings, OnlyWhenTheDecisiveFindingOfACompleteRunIsTheValidityPeri
     }
 }
 
+// The reader of submitted reports names an advice by its text: every advice selectAdvice gives
+// must come back as the rule that gave it, and nothing else may.
+TEST(IdentifyAdvice, NamesEveryAdviceSelectAdviceGivesAndNoOtherText) {
+    using enum FailureCategory;
+    const struct {
+        std::vector<FetchOutcome> attempts;
+        AdviceKind kind;
+        ConnectionMode workingMode;
+    } cases[] = {
+        {{ipv4(Ok)}, AdviceKind::Incomplete, ConnectionMode::SystemChosen},
+        {run(Cancelled, Ok), AdviceKind::Cancelled, ConnectionMode::SystemChosen},
+        {run(Ok, Ok), AdviceKind::AllOk, ConnectionMode::SystemChosen},
+        {run(DnsFailed, Ok), AdviceKind::OneModeWorked, ConnectionMode::SystemChosen},
+        {run(Ok, Timeout), AdviceKind::OneModeWorked, ConnectionMode::Ipv4Only},
+        {run(CertTimeInvalid, Ok), AdviceKind::TimeInvalid, ConnectionMode::SystemChosen},
+        {{ipv4(CertUntrusted, 0, u"SEC_E_UNTRUSTED_ROOT"), anyIp(Ok)},
+         AdviceKind::UntrustedRoot,
+         ConnectionMode::SystemChosen},
+        {run(CertUntrusted, CertUntrusted), AdviceKind::Untrusted, ConnectionMode::SystemChosen},
+        {run(CertRevoked, Ok), AdviceKind::Revoked, ConnectionMode::SystemChosen},
+        {run(RevocationUnknown, Ok), AdviceKind::RevocationUnknown, ConnectionMode::SystemChosen},
+        {run(CertNameMismatch, Ok), AdviceKind::NameMismatch, ConnectionMode::SystemChosen},
+        {run(ConnectFailed, DnsFailed), AdviceKind::Unreachable, ConnectionMode::SystemChosen},
+        {{ipv4(HttpStatus, 404), anyIp(HttpStatus, 404)}, AdviceKind::HttpMissing, ConnectionMode::SystemChosen},
+        {{ipv4(HttpStatus, 403), anyIp(HttpStatus, 403)}, AdviceKind::HttpRefused, ConnectionMode::SystemChosen},
+        {{ipv4(HttpStatus, 503), anyIp(HttpStatus, 503)}, AdviceKind::HttpUnavailable, ConnectionMode::SystemChosen},
+        {{ipv4(HttpStatus, 301), anyIp(HttpStatus, 301)}, AdviceKind::HttpRedirect, ConnectionMode::SystemChosen},
+        {{ipv4(HttpStatus, 418), anyIp(HttpStatus, 418)}, AdviceKind::HttpOther, ConnectionMode::SystemChosen},
+        {run(TransferIncomplete, TransferIncomplete), AdviceKind::TransferIncomplete, ConnectionMode::SystemChosen},
+        {run(SignatureInvalid, Ok), AdviceKind::ManifestRejected, ConnectionMode::SystemChosen},
+        {run(Unknown, TlsOther), AdviceKind::NoSpecificCause, ConnectionMode::SystemChosen},
+    };
+    for (const auto& c : cases) {
+        const std::u16string advice = selectAdvice(c.attempts);
+        SCOPED_TRACE(adviceName(c.kind));
+        const auto identity = identifyAdvice(advice);
+        ASSERT_TRUE(identity.has_value());
+        EXPECT_EQ(identity->kind, c.kind);
+        if (c.kind == AdviceKind::OneModeWorked) {
+            EXPECT_EQ(identity->workingMode, c.workingMode);
+        }
+        EXPECT_FALSE(identifyAdvice(advice + u" ").has_value());
+        EXPECT_FALSE(identifyAdvice(advice.substr(0, advice.size() - 1)).has_value());
+    }
+    EXPECT_FALSE(identifyAdvice(u"").has_value());
+}
+
 }  // namespace
 }  // namespace veskcheck
