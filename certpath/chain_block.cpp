@@ -19,13 +19,13 @@ constexpr std::size_t maxNameUnits = 120;
 
 struct NamedBit {
     std::uint32_t bit;
-    const char16_t* words;
+    std::u16string_view words;
 };
 
 // Tested and written in this order, which is not the order of their values.
 // clang-format off
 constexpr NamedBit namedBits[] = {
-    {trustBits::untrustedRoot, u" 根证书不受信任"},
+    {trustBits::untrustedRoot, words::untrustedRoot},
     {trustBits::partialChain, u" 路径不完整"},
     {trustBits::notTimeValid, u" 有效期异常"},
     {trustBits::revoked, u" 已吊销"},

@@ -19,6 +19,7 @@ inline constexpr std::u16string_view status = u"；状态=";
 inline constexpr std::u16string_view fingerprint = u"；SHA-256=";
 inline constexpr std::u16string_view moreLayers = u"  其余层已省略";
 inline constexpr std::u16string_view statusOk = u"正常";
+inline constexpr std::u16string_view untrustedRoot = u" 根证书不受信任";  // after the status code
 
 inline constexpr std::u16string_view failure = u"证书路径未取得：";
 inline constexpr std::u16string_view failureCode = u"（";

@@ -62,15 +62,6 @@ bool isDefaultName(const std::u16string& name, const SYSTEMTIME& around) {
 
 }  // namespace
 
-std::vector<unsigned char> reportFileBytes(const std::u16string& text) {
-    std::vector<unsigned char> bytes{0xFF, 0xFE};
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
-}
-
 HWND openSaveDialog(Case& c, const Session& s, std::u16string* defaultName) {
     SYSTEMTIME now{};
     GetLocalTime(&now);

@@ -1,17 +1,14 @@
 #pragma once
 
-// The system's save dialog as the report actions open it, and the file a saved report must be.
+// The system's save dialog as the report actions open it.
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "driver_case.h"
+#include "report_file_bytes.h"
 
 namespace vesktest {
-
-// FF FE and the text as UTF-16LE: the bytes of a saved report.
-std::vector<unsigned char> reportFileBytes(const std::u16string& text);
 
 // Clicks "保存检测报告" and checks the dialog that opens, with its offered name (returned through
 // `defaultName` when given); null when no dialog opened.

@@ -1,0 +1,209 @@
+#include "report/report_outputs.h"
+
+#include <algorithm>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "certpath/chain_words.h"
+#include "check/report_words.h"
+#include "common/utf8_encode.h"
+
+namespace veskreport {
+namespace {
+
+using veskcheck::utf8FromUtf16;
+using Json = nlohmann::json;
+
+std::string modeName(Mode mode) { return mode == Mode::Ipv4Only ? "ipv4" : "system-chosen"; }
+
+std::string adviceText(const ReportRecord& record) {
+    if (!record.advice) return "unrecognised";
+    std::string name(veskcheck::adviceName(record.advice->kind));
+    if (record.advice->kind == veskcheck::AdviceKind::OneModeWorked)
+        name += record.advice->workingMode == veskcheck::ConnectionMode::Ipv4Only ? " (ipv4)" : " (system-chosen)";
+    return name;
+}
+
+std::string categories(const ReportRecord& record) {
+    std::string text;
+    for (const Classification& c : record.classifications)
+        text += (text.empty() ? "" : "/") + std::to_string(c.category);
+    return text.empty() ? "-" : text;
+}
+
+std::string systemText(const ReportRecord& record) {
+    if (!record.build) return utf8FromUtf16(record.system);
+    return utf8FromUtf16(record.windowsVersion) + " " + utf8FromUtf16(record.architecture);
+}
+
+Json optionalText(const std::optional<std::u16string>& text) {
+    return text ? Json(utf8FromUtf16(*text)) : Json(nullptr);
+}
+
+Json diagnosticJson(const Diagnostic& d) {
+    return {{"mode", modeName(d.mode)},
+            {"target", utf8FromUtf16(d.target)},
+            {"curl", d.curlCode},
+            {"http", d.httpStatus},
+            {"elapsed_ms", d.elapsedMs},
+            {"dns_ms", d.dnsMs},
+            {"connect_ms", d.connectMs},
+            {"tls_ms", d.tlsMs},
+            {"peer", utf8FromUtf16(d.peer)},
+            {"certificate_word", utf8FromUtf16(d.certificateWord)}};
+}
+
+Json certificateJson(const CertificateCheck& check) {
+    Json paths = Json::array();
+    for (const ChainPath& path : check.paths) {
+        Json layers = Json::array();
+        for (const ChainLayer& layer : path.layers)
+            layers.push_back({{"subject", utf8FromUtf16(layer.subject)},
+                              {"issuer", utf8FromUtf16(layer.issuer)},
+                              {"status", utf8FromUtf16(layer.status)},
+                              {"sha256", utf8FromUtf16(layer.fingerprint)}});
+        paths.push_back({{"status", utf8FromUtf16(path.status)}, {"layers", layers}, {"more_layers", path.moreLayers}});
+    }
+    Json json = {{"peer", utf8FromUtf16(check.peer)}, {"host", utf8FromUtf16(check.host)}};
+    if (check.failedStep.empty()) {
+        json["overall_status"] = utf8FromUtf16(check.overallStatus);
+        json["policy_verdict"] = utf8FromUtf16(check.policyVerdict);
+        json["paths"] = paths;
+    } else {
+        json["failed_step"] = utf8FromUtf16(check.failedStep);
+        json["failure_code"] = check.failureCode.empty() ? Json(nullptr) : Json(utf8FromUtf16(check.failureCode));
+    }
+    return json;
+}
+
+// The median of the values; nothing for none.
+std::optional<std::uint64_t> median(std::vector<std::uint64_t> values) {
+    if (values.empty()) return std::nullopt;
+    std::ranges::nth_element(values, values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2));
+    return values[values.size() / 2];
+}
+
+// The names libcurl gives the result codes the diagnosis meets; others by number.
+std::string curlCodeName(std::uint32_t code) {
+    static const std::map<std::uint32_t, std::string> names = {
+        {0, "CURLE_OK"},
+        {6, "CURLE_COULDNT_RESOLVE_HOST"},
+        {7, "CURLE_COULDNT_CONNECT"},
+        {18, "CURLE_PARTIAL_FILE"},
+        {28, "CURLE_OPERATION_TIMEDOUT"},
+        {35, "CURLE_SSL_CONNECT_ERROR"},
+        {42, "CURLE_ABORTED_BY_CALLBACK"},
+        {52, "CURLE_GOT_NOTHING"},
+        {55, "CURLE_SEND_ERROR"},
+        {56, "CURLE_RECV_ERROR"},
+        {58, "CURLE_SSL_CERTPROBLEM"},
+        {60, "CURLE_PEER_FAILED_VERIFICATION"},
+        {63, "CURLE_FILESIZE_EXCEEDED"},
+        {77, "CURLE_SSL_CACERT_BADFILE"},
+        {83, "CURLE_SSL_ISSUER_ERROR"},
+    };
+    const auto found = names.find(code);
+    return found != names.end() ? found->second : "curl code " + std::to_string(code);
+}
+
+using Counts = std::map<std::string, std::size_t>;
+
+void printCounts(std::string& out, const std::string& heading, const Counts& counts) {
+    out += heading + "\n";
+    std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
+    std::ranges::stable_sort(sorted, [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (const auto& [label, count] : sorted) out += "  " + std::to_string(count) + "  " + label + "\n";
+}
+
+}  // namespace
+
+std::string fileName(const std::filesystem::path& file) {
+    const std::u8string name = file.u8string();
+    return {name.begin(), name.end()};
+}
+
+std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record) {
+    std::vector<std::u16string> issuers;
+    for (const CertificateCheck& check : record.certificateChecks)
+        for (const ChainPath& path : check.paths)
+            if (path.status.find(veskcheck::chainWords::untrustedRoot) != std::u16string::npos && !path.layers.empty())
+                issuers.push_back(path.layers.back().issuer);
+    return issuers;
+}
+
+std::string reportLine(const ReadReport& report) {
+    const ReportRecord& record = report.record;
+    std::string line = fileName(report.file) + ": categories " + categories(record) + "; advice " + adviceText(record) +
+                       "; " + systemText(record);
+    for (const std::u16string& issuer : untrustedRootIssuers(record))
+        line += "; untrusted root " + utf8FromUtf16(issuer);
+    if (record.internalError) line += "; internal error";
+    return line;
+}
+
+std::string reportJson(const ReadReport& report) {
+    const ReportRecord& r = report.record;
+    Json diagnostics = Json::array();
+    for (const Diagnostic& d : r.diagnostics) diagnostics.push_back(diagnosticJson(d));
+    Json certificates = Json::array();
+    for (const CertificateCheck& check : r.certificateChecks) certificates.push_back(certificateJson(check));
+    Json classifications = Json::array();
+    for (const Classification& c : r.classifications)
+        classifications.push_back(
+            {{"mode", modeName(c.mode)}, {"category", c.category}, {"detail", utf8FromUtf16(c.detail)}});
+    Json advice = {{"name", adviceText(r)}, {"rule", r.advice ? Json(veskcheck::adviceRule(r.advice->kind)) : Json()}};
+    const Json json = {
+        {"version", jsonLayoutVersion},
+        {"file", fileName(report.file)},
+        {"tool_version", utf8FromUtf16(r.toolVersion)},
+        {"updater_version", utf8FromUtf16(r.updaterVersion)},
+        {"start_utc", utf8FromUtf16(r.startUtc)},
+        {"computer_time", utf8FromUtf16(r.computerTime)},
+        {"computer_offset_seconds", r.computerOffsetSeconds ? Json(*r.computerOffsetSeconds) : Json()},
+        {"system", utf8FromUtf16(r.system)},
+        {"windows_version", r.build ? Json(utf8FromUtf16(r.windowsVersion)) : Json()},
+        {"architecture", r.build ? Json(utf8FromUtf16(r.architecture)) : Json()},
+        {"build", r.build ? Json(*r.build) : Json()},
+        {"host", utf8FromUtf16(r.host)},
+        {"libcurl", optionalText(r.libcurlVersion)},
+        {"tls_backend", optionalText(r.tlsBackend)},
+        {"internal_error", r.internalError},
+        {"advice", advice},
+        {"diagnostics", diagnostics},
+        {"certificate_checks", certificates},
+        {"certificate_check_cancelled", r.certificateCheckCancelled},
+        {"no_address", r.noAddress},
+        {"classifications", classifications},
+    };
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string summary(const std::vector<ReadReport>& reports) {
+    Counts categoryPairs, advices, systems, curlErrors, untrustedRoots;
+    std::map<std::string, std::vector<std::uint64_t>> fetchTimes;
+    for (const ReadReport& report : reports) {
+        const ReportRecord& r = report.record;
+        ++categoryPairs[categories(r)];
+        ++advices[adviceText(r)];
+        ++systems[systemText(r)];
+        for (const Diagnostic& d : r.diagnostics) {
+            if (d.curlCode != 0) ++curlErrors[curlCodeName(d.curlCode)];
+            fetchTimes[modeName(d.mode)].push_back(d.elapsedMs);
+        }
+        for (const std::u16string& issuer : untrustedRootIssuers(r)) ++untrustedRoots[utf8FromUtf16(issuer)];
+    }
+    std::string out = "reports: " + std::to_string(reports.size()) + "\n";
+    printCounts(out, "final categories (IPv4/system-chosen):", categoryPairs);
+    printCounts(out, "advice:", advices);
+    printCounts(out, "systems:", systems);
+    printCounts(out, "libcurl errors:", curlErrors);
+    printCounts(out, "untrusted root issuers:", untrustedRoots);
+    out += "median fetch time:\n";
+    for (const auto& [mode, times] : fetchTimes)
+        out += "  " + mode + " " + std::to_string(*median(times)) + " ms over " + std::to_string(times.size()) +
+               " fetches\n";
+    return out;
+}
+
+}  // namespace veskreport
