@@ -1,0 +1,105 @@
+// Times the support desk's reader over 10,000 generated reports: each is written with the
+// program's own report code (the advice rules pick its advice), read back and summarised, and
+// the figures are printed as reports per second on one core.
+#include <chrono>
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "bench/median_time.h"
+#include "certpath/chain_block.h"
+#include "check/report_text.h"
+#include "net/advice.h"
+#include "report/report_outputs.h"
+#include "report/report_reader.h"
+
+namespace {
+
+using namespace veskcheck;
+
+constexpr std::size_t reportCount = 10000;
+constexpr int timedRuns = 5;
+
+FetchOutcome outcome(ConnectionMode mode, FailureCategory category, std::int32_t curl, std::int32_t http,
+                     std::u16string peer, std::uint64_t elapsed) {
+    FetchOutcome f;
+    f.mode = mode;
+    f.target = u"清单";
+    f.category = category;
+    f.curlCode = curl;
+    f.httpStatus = http;
+    f.elapsedMs = elapsed;
+    f.dnsMs = elapsed / 10;
+    f.connectMs = elapsed / 5;
+    f.tlsMs = elapsed / 2;
+    f.peerIp = std::move(peer);
+    return f;
+}
+
+ChainDescription chain(bool untrustedRoot) {
+    const std::uint32_t rootStatus = untrustedRoot ? 0x20 : 0;
+    return {rootStatus,
+            untrustedRoot ? 0x800B0109u : 0u,
+            {{rootStatus,
+              {{u"update.vesk.example", u"Vesk Issuing CA", 0, {1, 2, 3}},
+               {u"Vesk Issuing CA", untrustedRoot ? u"Interception Root" : u"Vesk Root CA", 0, {4, 5}},
+               {u"Vesk Root CA", u"Vesk Root CA", rootStatus, {6}}}}}};
+}
+
+// One report of a mix of outcomes, UTF-16LE with its byte-order mark as the program writes it.
+std::vector<unsigned char> generatedReport(std::size_t index) {
+    static const FailureCategory categories[] = {FailureCategory::Ok, FailureCategory::DnsFailed,
+                                                 FailureCategory::CertUntrusted, FailureCategory::HttpStatus,
+                                                 FailureCategory::Timeout};
+    const FailureCategory first = categories[index % 5];
+    const FailureCategory second = categories[(index / 5) % 5];
+    const std::vector<FetchOutcome> attempts = {
+        outcome(ConnectionMode::Ipv4Only, first, first == FailureCategory::Ok ? 0 : 60, 200, u"203.0.113.7",
+                100 + index % 400),
+        outcome(ConnectionMode::SystemChosen, second, 0, second == FailureCategory::HttpStatus ? 503 : 200,
+                u"2001:db8::7", 50 + index % 900)};
+    std::u16string text =
+        headerLine() + timeLines(u"2026-12-10 23:00:05 UTC", u"2026-12-11 07:00:05（电脑本地时间）") +
+        systemLine(index % 3 ? u"Windows 10 / x64 / 构建 19045" : u"Windows 7 SP1 / x86 / 构建 7601") +
+        scopeBlock(u"update.vesk.example") + componentLine("8.23.0", "Schannel") +
+        adviceSection(selectAdvice(attempts));
+    for (const FetchOutcome& attempt : attempts) text += diagnosticLine(attempt);
+    text += certificateHeading();
+    for (const FetchOutcome& attempt : attempts)
+        text += addressHeading(attempt.peerIp, u"update.vesk.example") + writeChainBlock(chain(index % 7 == 0));
+    for (const FetchOutcome& attempt : attempts) text += finalClassificationLine(attempt);
+    text += footer();
+    std::vector<unsigned char> bytes{0xFF, 0xFE};
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main() {
+    std::vector<std::vector<unsigned char>> files;
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < reportCount; ++i) {
+        files.push_back(generatedReport(i));
+        bytes += files.back().size();
+    }
+    std::size_t counted = 0;
+    const double ms = veskbench::medianMilliseconds(timedRuns, [&] {
+        std::vector<veskreport::ReadReport> reports;
+        for (const auto& file : files) {
+            auto lines = veskreport::reportLines(file);
+            auto read = veskreport::readReport(std::get<std::vector<std::u16string>>(lines));
+            reports.push_back({"report.txt", std::get<veskreport::ReportRecord>(std::move(read))});
+        }
+        counted = veskreport::summary(reports).size();
+    });
+    std::cout << "report-bench: " << reportCount << " reports, " << bytes << " bytes, read and summarised in " << ms
+              << " ms (median of " << timedRuns << " runs)\n";
+    std::cout << "report-bench: reports_per_second=" << static_cast<std::uint64_t>(reportCount / (ms / 1000.0))
+              << " summary_bytes=" << counted << '\n';
+    return 0;
+}
