@@ -10,6 +10,7 @@ from vesklab.wine import windows_path
 
 from runlab.expected import Certificates, expected_lines, fetch_log
 from runlab.model import FileRule
+from runlab.reader_check import keep, reader_problems
 from runlab.scenarios import for_build
 from runlab.texts import STAMP
 
@@ -116,6 +117,9 @@ class Runner:
             return Verdict(False, summary, "\n".join([*self.problems, run.stdout + run.stderr]))
         self.problems, text = report_problems(case, self.lab, self.certificates, report.read_bytes(),
                                               started, ended, run.seconds)
+        keep(report, self.lab.build, case.name)
+        if not self.problems:
+            self.problems = reader_problems(report, case)
         categories = "/".join(str(int(mode.category)) for mode in case.modes)
         return Verdict(not self.problems, f"{summary}, categories {categories}",
                        "\n".join([*self.problems, "report:", text.replace("\r\n", "\n")]))
