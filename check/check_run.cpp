@@ -42,6 +42,7 @@ std::u16string openingBlock(const CheckServices& services) {
     std::u16string text = headerLine();
     text += timeLines(services.timestamp(false), services.timestamp(true));
     text += systemLine(services.systemDescription());
+    if (const auto wineVersion = services.wineVersion()) text += compatibilityLine(*wineVersion);
     text += scopeBlock(widenedAscii(services.cdnHost));
     return text;
 }

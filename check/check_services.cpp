@@ -25,6 +25,7 @@ CheckServices realCheckServices() {
     services.cdnHost = cdnHost;
     services.timestamp = formatTimestamp;
     services.systemDescription = [] { return describeOperatingSystem(readOsVersionFacts()); };
+    services.wineVersion = readWineVersion;
     services.startLibcurl = [] { return curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK; };
     services.stopLibcurl = curl_global_cleanup;
     services.libcurlComponents = readLibcurlComponents;

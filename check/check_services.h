@@ -23,7 +23,8 @@ struct CheckServices {
     std::string cdnHost;
     std::function<std::u16string(bool local)> timestamp;
     std::function<std::u16string()> systemDescription;
-    std::function<bool()> startLibcurl;  // curl_global_init succeeded
+    std::function<std::optional<std::u16string>()> wineVersion;  // nothing outside Wine
+    std::function<bool()> startLibcurl;                          // curl_global_init succeeded
     std::function<void()> stopLibcurl;
     std::function<std::optional<LibcurlComponents>()> libcurlComponents;
     std::function<FetchOutcome(ConnectionMode, const CancelFlag&, const std::string& url, std::uint32_t maxBytes)>

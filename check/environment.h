@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace veskcheck {
@@ -35,6 +36,10 @@ ClockReading readClock(bool local);
 
 // The running system's version facts (platform-specific).
 OsVersionFacts readOsVersionFacts();
+
+// The version of the compatibility layer the Windows program runs on (Wine reports its own through
+// ntdll), or nothing on Windows itself and natively (platform-specific).
+std::optional<std::u16string> readWineVersion();
 
 // "Windows 10 / x64 / 构建 19045", or the fixed text for facts that are not valid.
 std::u16string describeOperatingSystem(const OsVersionFacts& facts);

@@ -17,4 +17,7 @@ ClockReading readClock(bool local) {
 // There is no Windows version to read here: the facts stay not valid and the report says so.
 OsVersionFacts readOsVersionFacts() { return {}; }
 
+// The native program runs on no compatibility layer.
+std::optional<std::u16string> readWineVersion() { return std::nullopt; }
+
 }  // namespace veskcheck

@@ -45,4 +45,19 @@ OsVersionFacts readOsVersionFacts() {
     return facts;
 }
 
+std::optional<std::u16string> readWineVersion() {
+    using WineGetVersionFunction = const char*(__cdecl*)();
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return std::nullopt;
+    const auto wineGetVersion =
+        reinterpret_cast<WineGetVersionFunction>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
+    if (wineGetVersion == nullptr) return std::nullopt;
+    const char* version = wineGetVersion();
+    // Wine's version is ASCII; anything else is not shown as it could break the report's line.
+    std::u16string text;
+    for (const char* at = version; at != nullptr && *at != '\0' && text.size() < 64; ++at)
+        text += static_cast<unsigned char>(*at) >= 0x20 && static_cast<unsigned char>(*at) < 0x7F ? *at : u'?';
+    return text;
+}
+
 }  // namespace veskcheck

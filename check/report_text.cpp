@@ -64,6 +64,10 @@ std::u16string systemLine(std::u16string_view systemDescription) {
     return joined({words::system, systemDescription, words::lineBreak});
 }
 
+std::u16string compatibilityLine(std::u16string_view wineVersion) {
+    return joined({words::compatibility, words::wine, wineVersion, words::lineBreak});
+}
+
 std::u16string scopeBlock(std::u16string_view cdnHost) {
     return joined({words::target, cdnHost, words::targetEnd, words::lineBreak}) + linesOf(words::scopeLines);
 }

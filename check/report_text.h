@@ -12,6 +12,7 @@ namespace veskcheck {
 std::u16string headerLine();
 std::u16string timeLines(std::u16string_view utcStamp, std::u16string_view localStamp);
 std::u16string systemLine(std::u16string_view systemDescription);
+std::u16string compatibilityLine(std::u16string_view wineVersion);
 std::u16string scopeBlock(std::u16string_view cdnHost);
 std::u16string componentLine(std::string_view libcurlVersion, std::string_view tlsBackend);
 std::u16string internalErrorLine();

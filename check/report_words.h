@@ -18,6 +18,9 @@ inline constexpr std::u16string_view utcSuffix = u" UTC";
 inline constexpr std::u16string_view computerTime = u"电脑显示时间：";
 inline constexpr std::u16string_view localSuffix = u"（电脑本地时间）";
 inline constexpr std::u16string_view system = u"系统：";
+// Only under Wine, right after the system line.
+inline constexpr std::u16string_view compatibility = u"兼容层：";
+inline constexpr std::u16string_view wine = u"Wine ";
 
 inline constexpr std::u16string_view target = u"目标：https://";
 inline constexpr std::u16string_view targetEnd = u"/manifest.json";

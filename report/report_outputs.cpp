@@ -138,6 +138,8 @@ std::string reportLine(const ReadReport& report) {
                        "; " + systemText(record);
     for (const std::u16string& issuer : untrustedRootIssuers(record))
         line += "; untrusted root " + utf8FromUtf16(issuer);
+    if (record.wineVersion)
+        line += "; under Wine " + utf8FromUtf16(*record.wineVersion) + " (its TLS does not judge certificates)";
     if (record.internalError) line += "; internal error";
     return line;
 }
@@ -165,6 +167,7 @@ std::string reportJson(const ReadReport& report) {
         {"windows_version", r.build ? Json(utf8FromUtf16(r.windowsVersion)) : Json()},
         {"architecture", r.build ? Json(utf8FromUtf16(r.architecture)) : Json()},
         {"build", r.build ? Json(*r.build) : Json()},
+        {"wine_version", optionalText(r.wineVersion)},
         {"host", utf8FromUtf16(r.host)},
         {"libcurl", optionalText(r.libcurlVersion)},
         {"tls_backend", optionalText(r.tlsBackend)},
@@ -180,13 +183,14 @@ std::string reportJson(const ReadReport& report) {
 }
 
 std::string summary(const std::vector<ReadReport>& reports) {
-    Counts categoryPairs, advices, systems, curlErrors, untrustedRoots;
+    Counts categoryPairs, advices, systems, curlErrors, untrustedRoots, wine;
     std::map<std::string, std::vector<std::uint64_t>> fetchTimes;
     for (const ReadReport& report : reports) {
         const ReportRecord& r = report.record;
         ++categoryPairs[categories(r)];
         ++advices[adviceText(r)];
         ++systems[systemText(r)];
+        ++wine[r.wineVersion ? "Wine " + utf8FromUtf16(*r.wineVersion) + " (TLS does not judge certificates)" : "none"];
         for (const Diagnostic& d : r.diagnostics) {
             if (d.curlCode != 0) ++curlErrors[curlCodeName(d.curlCode)];
             fetchTimes[modeName(d.mode)].push_back(d.elapsedMs);
@@ -197,6 +201,7 @@ std::string summary(const std::vector<ReadReport>& reports) {
     printCounts(out, "final categories (IPv4/system-chosen):", categoryPairs);
     printCounts(out, "advice:", advices);
     printCounts(out, "systems:", systems);
+    printCounts(out, "compatibility layer:", wine);
     printCounts(out, "libcurl errors:", curlErrors);
     printCounts(out, "untrusted root issuers:", untrustedRoots);
     out += "median fetch time:\n";

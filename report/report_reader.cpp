@@ -114,6 +114,11 @@ private:
         record_.updaterVersion = header.substr(0, header.size() - words::headerEnd.size());
         readTimes();
         readSystem(nextAfter(words::system, "the system line"));
+        if (nextStartsWith(words::compatibility)) {
+            const std::u16string_view layer = tail(next(""), words::compatibility);
+            if (!layer.starts_with(words::wine)) throw Misplaced{"a compatibility layer other than Wine"};
+            record_.wineVersion = tail(layer, words::wine);
+        }
         std::u16string_view target = nextAfter(words::target, "the target line");
         if (!target.ends_with(words::targetEnd)) throw Misplaced{"the target line does not end as written"};
         record_.host = target.substr(0, target.size() - words::targetEnd.size());

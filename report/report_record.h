@@ -65,6 +65,9 @@ struct ReportRecord {
     std::u16string windowsVersion;                      // parsed from it when detection worked
     std::u16string architecture;
     std::optional<std::uint32_t> build;
+    // The Windows program ran under Wine, whose TLS does not judge certificates: a fetch's
+    // certificate verdict there says nothing about the player's computer.
+    std::optional<std::u16string> wineVersion;
     std::u16string host;
     std::optional<std::u16string> libcurlVersion;
     std::optional<std::u16string> tlsBackend;

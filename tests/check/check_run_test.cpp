@@ -54,6 +54,14 @@ TEST_F(CheckRun, CancelledBeforeTheStartFetchesNothing) {
     EXPECT_EQ(world.libcurlStops, 1);
 }
 
+TEST_F(CheckRun, NamesWineRightAfterTheSystemLineOnlyWhenItRunsUnderWine) {
+    bothModesOk(u"127.0.0.1", u"127.0.0.1");
+    EXPECT_EQ(run().reportText.find(u"兼容层"), std::u16string::npos);
+    world.wineVersion = u"9.0";
+    EXPECT_NE(run().reportText.find(u"系统：Windows 10 / x64 / 构建 19045\r\n兼容层：Wine 9.0\r\n目标：https://"),
+              std::u16string::npos);
+}
+
 TEST_F(CheckRun, CancelDuringTheFirstManifestFetchEndsTheRunAfterIt) {
     world.answer(ConnectionMode::Ipv4Only, "manifest.json", failed(FailureCategory::Cancelled, 42, 0, u"127.0.0.1"),
                  [](CancelFlag& c) { c = true; });

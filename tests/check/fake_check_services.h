@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -34,6 +35,7 @@ struct FakeWorld {
     std::vector<std::uint32_t> fetchCaps;
     std::vector<const CancelFlag*> flagsSeen;  // the flag each fetch and probe was given
     std::vector<std::u16string> probeCalls;
+    std::optional<std::u16string> wineVersion;  // the compatibility layer the run reports, if any
     int libcurlStops = 0;
 
     // "manifest.json" or "manifest.json.sig" of a mode answers with `outcome`.
@@ -45,6 +47,7 @@ struct FakeWorld {
 
     veskcheck::CheckServices services() {
         veskcheck::CheckServices s;
+        s.wineVersion = [this] { return wineVersion; };
         s.cdnHost = "update.vesk.example";
         s.timestamp = [](bool local) {
             return local ? std::u16string(u"2024-05-06 15:08:09（电脑本地时间）")

@@ -62,13 +62,13 @@ struct Rendered {
 };
 
 Rendered render(std::vector<FetchOutcome> log, std::vector<FetchOutcome> attempts, std::vector<std::u16string> blocks,
-                bool internalError = false) {
+                bool internalError = false, std::u16string wine = u"") {
     using namespace veskcheck;
     Rendered r{std::move(log), std::move(attempts), std::move(blocks), internalError, {}};
     r.text = headerLine() + timeLines(u"2026-12-10 23:00:05 UTC", u"2026-12-11 07:00:10（电脑本地时间）") +
-             systemLine(u"Windows 10 / x64 / 构建 19045") + scopeBlock(u"update.vesk.example") +
-             componentLine("8.21.0", "Schannel") + (internalError ? internalErrorLine() : u"") +
-             adviceSection(selectAdvice(r.attempts));
+             systemLine(u"Windows 10 / x64 / 构建 19045") + (wine.empty() ? u"" : compatibilityLine(wine)) +
+             scopeBlock(u"update.vesk.example") + componentLine("8.21.0", "Schannel") +
+             (internalError ? internalErrorLine() : u"") + adviceSection(selectAdvice(r.attempts));
     for (const FetchOutcome& f : r.log) r.text += diagnosticLine(f);
     r.text += certificateHeading();
     std::size_t block = 0;
@@ -150,7 +150,7 @@ TEST(ReportReader, ReadsBackEveryFactOfRenderedReportsAsWrittenAndAsPasted) {
                 fetch(any, u"清单", DnsFailed, 6, 0, u"")},
                {probeFailure}),
         render({fetch(v4, u"清单", HttpStatus, 0, -1, u"198.51.100.2")},
-               {fetch(v4, u"清单", HttpStatus, 0, -1, u"198.51.100.2")}, {analysisFailure}, true),
+               {fetch(v4, u"清单", HttpStatus, 0, -1, u"198.51.100.2")}, {analysisFailure}, true, u"9.0"),
         render({}, {}, {}),
     };
     for (const Rendered& r : reports) {
@@ -177,6 +177,8 @@ TEST(ReportReader, ReadsBackEveryFactOfRenderedReportsAsWrittenAndAsPasted) {
                   .failedStep,
               veskcheck::chainWords::analysisFailed);
     EXPECT_TRUE(std::get<ReportRecord>(veskreport::read(vesktest::reportFileBytes(reports[3].text))).noAddress);
+    EXPECT_EQ(std::get<ReportRecord>(veskreport::read(vesktest::reportFileBytes(reports[2].text))).wineVersion, u"9.0");
+    EXPECT_FALSE(first.wineVersion.has_value());
 }
 
 TEST(ReportReader, RefusesWhatIsNotAWholeReportWithAReason) {

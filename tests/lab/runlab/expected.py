@@ -8,7 +8,7 @@ from vesklab.chain_views import CHAIN_VIEWS, WINE_CHAIN_VIEWS, chain_lines, fail
 from vesklab.pki import AUTHORITIES, CHAINS
 
 from runlab.model import SERVER_CHAIN
-from runlab.texts import (ADVICE, CERTIFICATE_HEADING, COMPONENTS, FOOTER, HEADER, MANIFEST_TARGET,
+from runlab.texts import (ADVICE, CERTIFICATE_HEADING, COMPATIBILITY, COMPONENTS, FOOTER, HEADER, MANIFEST_TARGET,
                           NO_ADDRESS, NO_CERTIFICATE_WORD, SCOPE, SIGNATURE_TARGET, STAMP, SYSTEM)
 
 
@@ -76,7 +76,7 @@ def expected_lines(scenario, build, host, libcurl, certificates):
     with a line break, hence the last, empty line."""
     views = WINE_CHAIN_VIEWS if build == "windows" else CHAIN_VIEWS
     lines = [HEADER, re.compile(f"检测开始：{STAMP} UTC"), re.compile(f"电脑显示时间：{STAMP}（电脑本地时间）"),
-             re.compile(SYSTEM[build]), f"目标：https://{host}/manifest.json", *SCOPE,
+             re.compile(SYSTEM[build]), *COMPATIBILITY[build], f"目标：https://{host}/manifest.json", *SCOPE,
              re.compile(COMPONENTS[build].format(version=re.escape(libcurl))), "", "给玩家的建议：", *ADVICE[scenario.advice].split("\r\n"),
              "", "详细诊断记录：", *(diagnostic_line(*entry) for entry in fetch_log(scenario)), "",
              *certificate_section(scenario, host, views, certificates)]

@@ -12,6 +12,8 @@ SCOPE = ("范围：GET 清单及签名；直连；证书和主机名校验开启
 SYSTEM = {"native": re.escape("系统：Windows（版本检测失败，不执行系统修改）"),
           "windows": r"系统：(Windows (7|8|8\.1|10|11)|Windows（未验证版本）)( SP\d+)? / "
                      r"(x64|x86|其他架构（尚未验收）) / 构建 \d+"}
+# Under Wine the Windows program says so, with the version Wine reports; natively there is no line.
+COMPATIBILITY = {"native": [], "windows": [re.compile(r"兼容层：Wine [0-9][0-9A-Za-z.\-]*")]}
 # The libcurl the build links, with the TLS back end of its platform.
 COMPONENTS = {"native": r"下载组件：{version} / OpenSSL/\S+", "windows": r"下载组件：{version} / Schannel"}
 CERTIFICATE_HEADING = ("证书路径自动检查：按实际连接 IP 去重，再用相同主机名独立发起 TLS 1.2 握手。"
