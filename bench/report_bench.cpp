@@ -95,7 +95,7 @@ int main() {
             auto read = veskreport::readReport(std::get<std::vector<std::u16string>>(lines));
             reports.push_back({"report.txt", std::get<veskreport::ReportRecord>(std::move(read))});
         }
-        counted = veskreport::summary(reports).size();
+        counted = veskreport::summaryText(veskreport::summarise(reports)).size();
     });
     std::cout << "report-bench: " << reportCount << " reports, " << bytes << " bytes, read and summarised in " << ms
               << " ms (median of " << timedRuns << " runs)\n";

@@ -17,6 +17,8 @@ using Json = nlohmann::json;
 
 std::string modeName(Mode mode) { return mode == Mode::Ipv4Only ? "ipv4" : "system-chosen"; }
 
+}  // namespace
+
 std::string adviceText(const ReportRecord& record) {
     if (!record.advice) return "unrecognised";
     std::string name(veskcheck::adviceName(record.advice->kind));
@@ -25,7 +27,7 @@ std::string adviceText(const ReportRecord& record) {
     return name;
 }
 
-std::string categories(const ReportRecord& record) {
+std::string categoriesText(const ReportRecord& record) {
     std::string text;
     for (const Classification& c : record.classifications)
         text += (text.empty() ? "" : "/") + std::to_string(c.category);
@@ -36,6 +38,8 @@ std::string systemText(const ReportRecord& record) {
     if (!record.build) return utf8FromUtf16(record.system);
     return utf8FromUtf16(record.windowsVersion) + " " + utf8FromUtf16(record.architecture);
 }
+
+namespace {
 
 Json optionalText(const std::optional<std::u16string>& text) {
     return text ? Json(utf8FromUtf16(*text)) : Json(nullptr);
@@ -109,11 +113,11 @@ std::string curlCodeName(std::uint32_t code) {
 
 using Counts = std::map<std::string, std::size_t>;
 
-void printCounts(std::string& out, const std::string& heading, const Counts& counts) {
-    out += heading + "\n";
-    std::vector<std::pair<std::string, std::size_t>> sorted(counts.begin(), counts.end());
-    std::ranges::stable_sort(sorted, [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (const auto& [label, count] : sorted) out += "  " + std::to_string(count) + "  " + label + "\n";
+// The counts, most frequent first (ties in label order).
+Tally tallyOf(std::string heading, const Counts& counts) {
+    Tally tally{std::move(heading), {counts.begin(), counts.end()}};
+    std::ranges::stable_sort(tally.rows, [](const auto& a, const auto& b) { return a.second > b.second; });
+    return tally;
 }
 
 }  // namespace
@@ -134,8 +138,8 @@ std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record) {
 
 std::string reportLine(const ReadReport& report) {
     const ReportRecord& record = report.record;
-    std::string line = fileName(report.file) + ": categories " + categories(record) + "; advice " + adviceText(record) +
-                       "; " + systemText(record);
+    std::string line = fileName(report.file) + ": categories " + categoriesText(record) + "; advice " +
+                       adviceText(record) + "; " + systemText(record);
     for (const std::u16string& issuer : untrustedRootIssuers(record))
         line += "; untrusted root " + utf8FromUtf16(issuer);
     if (record.wineVersion)
@@ -182,12 +186,12 @@ std::string reportJson(const ReadReport& report) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string summary(const std::vector<ReadReport>& reports) {
+Summary summarise(const std::vector<ReadReport>& reports) {
     Counts categoryPairs, advices, systems, curlErrors, untrustedRoots, wine;
     std::map<std::string, std::vector<std::uint64_t>> fetchTimes;
     for (const ReadReport& report : reports) {
         const ReportRecord& r = report.record;
-        ++categoryPairs[categories(r)];
+        ++categoryPairs[categoriesText(r)];
         ++advices[adviceText(r)];
         ++systems[systemText(r)];
         ++wine[r.wineVersion ? "Wine " + utf8FromUtf16(*r.wineVersion) + " (TLS does not judge certificates)" : "none"];
@@ -197,16 +201,27 @@ std::string summary(const std::vector<ReadReport>& reports) {
         }
         for (const std::u16string& issuer : untrustedRootIssuers(r)) ++untrustedRoots[utf8FromUtf16(issuer)];
     }
-    std::string out = "reports: " + std::to_string(reports.size()) + "\n";
-    printCounts(out, "final categories (IPv4/system-chosen):", categoryPairs);
-    printCounts(out, "advice:", advices);
-    printCounts(out, "systems:", systems);
-    printCounts(out, "compatibility layer:", wine);
-    printCounts(out, "libcurl errors:", curlErrors);
-    printCounts(out, "untrusted root issuers:", untrustedRoots);
+    Summary summary{reports.size(), {}, {}};
+    for (const auto& [heading, counts] : {std::pair{"final categories (IPv4/system-chosen)", &categoryPairs},
+                                          {"advice", &advices},
+                                          {"systems", &systems},
+                                          {"compatibility layer", &wine},
+                                          {"libcurl errors", &curlErrors},
+                                          {"untrusted root issuers", &untrustedRoots}})
+        summary.tallies.push_back(tallyOf(heading, *counts));
+    for (const auto& [mode, times] : fetchTimes) summary.fetchTimes.push_back({mode, *median(times), times.size()});
+    return summary;
+}
+
+std::string summaryText(const Summary& summary) {
+    std::string out = "reports: " + std::to_string(summary.reports) + "\n";
+    for (const Tally& tally : summary.tallies) {
+        out += tally.heading + ":\n";
+        for (const auto& [label, count] : tally.rows) out += "  " + std::to_string(count) + "  " + label + "\n";
+    }
     out += "median fetch time:\n";
-    for (const auto& [mode, times] : fetchTimes)
-        out += "  " + mode + " " + std::to_string(*median(times)) + " ms over " + std::to_string(times.size()) +
+    for (const FetchTime& time : summary.fetchTimes)
+        out += "  " + time.mode + " " + std::to_string(time.medianMs) + " ms over " + std::to_string(time.fetches) +
                " fetches\n";
     return out;
 }

@@ -2,8 +2,11 @@
 
 // What the reader prints about the reports it read: a line per report, a JSON object per report,
 // and counts over all of them.
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report/report_record.h"
@@ -31,7 +34,34 @@ std::string reportLine(const ReadReport& report);
 // One line of JSON with every fact of the report (the layout is in the README).
 std::string reportJson(const ReadReport& report);
 
-// Counts over all reports, one "label: count" line each, grouped under headings.
-std::string summary(const std::vector<ReadReport>& reports);
+// The report's final categories ("0/9"), its advice's name, and its system, as every output shows them.
+std::string categoriesText(const ReportRecord& record);
+std::string adviceText(const ReportRecord& record);
+std::string systemText(const ReportRecord& record);
+
+// One count over all reports: what was counted, and each label with its count, most frequent first.
+struct Tally {
+    std::string heading;
+    std::vector<std::pair<std::string, std::size_t>> rows;
+};
+
+struct FetchTime {
+    std::string mode;
+    std::uint64_t medianMs = 0;
+    std::size_t fetches = 0;
+};
+
+// Counts over all reports: final-category pairs, advices, systems, compatibility layers, libcurl
+// errors, untrusted-root issuers, and the median fetch time per connection mode.
+struct Summary {
+    std::size_t reports = 0;
+    std::vector<Tally> tallies;
+    std::vector<FetchTime> fetchTimes;
+};
+
+Summary summarise(const std::vector<ReadReport>& reports);
+
+// The summary as text: "label: count" lines under their headings.
+std::string summaryText(const Summary& summary);
 
 }  // namespace veskreport

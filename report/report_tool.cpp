@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "report/report_html.h"
 #include "report/report_outputs.h"
 #include "report/report_reader.h"
 
@@ -13,26 +14,31 @@ namespace veskreport {
 namespace {
 
 constexpr char usage[] =
-    "usage: vesk-report [--json | --summary] FILE|FOLDER...\n"
+    "usage: vesk-report [--json | --summary | --html PAGE] FILE|FOLDER...\n"
     "  reads submitted vesk-check reports; folders are walked for their files\n"
     "  (default)  one line per report\n"
     "  --json     one JSON object per report (JSON Lines)\n"
-    "  --summary  counts over all reports\n";
+    "  --summary  counts over all reports\n"
+    "  --html PAGE  the counts as tables and bar charts, and a table of the reports, in one page\n";
 
-enum class Output { Lines, Json, Summary };
+enum class Output { Lines, Json, Summary, Html };
 
 struct Command {
     Output output = Output::Lines;
+    std::filesystem::path page;  // for Html
     std::vector<std::filesystem::path> inputs;
 };
 
 std::optional<Command> parseCommand(const std::vector<std::filesystem::path>& arguments) {
     Command command;
-    for (const std::filesystem::path& argument : arguments) {
-        if (argument == "--json") command.output = Output::Json;
-        else if (argument == "--summary") command.output = Output::Summary;
-        else if (fileName(argument).starts_with("--")) return std::nullopt;
-        else command.inputs.push_back(argument);
+    for (auto argument = arguments.begin(); argument != arguments.end(); ++argument) {
+        if (*argument == "--html" && std::next(argument) != arguments.end()) {
+            command.output = Output::Html;
+            command.page = *++argument;
+        } else if (*argument == "--json") command.output = Output::Json;
+        else if (*argument == "--summary") command.output = Output::Summary;
+        else if (fileName(*argument).starts_with("--")) return std::nullopt;
+        else command.inputs.push_back(*argument);
     }
     if (command.inputs.empty()) return std::nullopt;
     return command;
@@ -64,6 +70,12 @@ std::variant<ReportRecord, Refusal> readReportFile(const std::filesystem::path& 
     return readReport(std::get<std::vector<std::u16string>>(lines));
 }
 
+bool writePage(const std::filesystem::path& page, const std::string& html) {
+    std::ofstream file(page, std::ios::binary | std::ios::trunc);
+    file.write(html.data(), static_cast<std::streamsize>(html.size()));
+    return static_cast<bool>(file.flush());
+}
+
 }  // namespace
 
 int runReportTool(const std::vector<std::filesystem::path>& arguments, std::ostream& out, std::ostream& err) {
@@ -85,10 +97,15 @@ int runReportTool(const std::vector<std::filesystem::path>& arguments, std::ostr
             ReadReport report{file, std::move(std::get<ReportRecord>(read))};
             if (command->output == Output::Lines) out << reportLine(report) << '\n';
             if (command->output == Output::Json) out << reportJson(report) << '\n';
-            if (command->output == Output::Summary) reports.push_back(std::move(report));
+            if (command->output == Output::Summary || command->output == Output::Html)
+                reports.push_back(std::move(report));
         }
     }
-    if (command->output == Output::Summary) out << summary(reports);
+    if (command->output == Output::Summary) out << summaryText(summarise(reports));
+    if (command->output == Output::Html && !writePage(command->page, htmlPage(reports))) {
+        err << fileName(command->page) << ": the page cannot be written\n";
+        return 1;
+    }
     return refused ? 1 : 0;
 }
 

@@ -22,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const veskreport::ReadReport report{"fuzz.txt", std::get<veskreport::ReportRecord>(std::move(read))};
     if (veskreport::reportLine(report).empty() || veskreport::reportJson(report).empty()) std::abort();
-    veskreport::summary({report});
+    veskreport::summaryText(veskreport::summarise({report}));
     return 0;
 }
