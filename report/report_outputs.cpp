@@ -127,6 +127,31 @@ std::string fileName(const std::filesystem::path& file) {
     return {name.begin(), name.end()};
 }
 
+std::string terminalSafe(std::string_view utf8) {
+    constexpr std::string_view replacement = "\xEF\xBF\xBD";
+    std::string safe;
+    safe.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        // U+202A to U+202E and U+2066 to U+2069 are E2 80 AA..AE and E2 81 A6..A9 in UTF-8.
+        const bool reorders =
+            byte == 0xE2 && at + 2 < utf8.size() &&
+            ((static_cast<unsigned char>(utf8[at + 1]) == 0x80 && static_cast<unsigned char>(utf8[at + 2]) >= 0xAA &&
+              static_cast<unsigned char>(utf8[at + 2]) <= 0xAE) ||
+             (static_cast<unsigned char>(utf8[at + 1]) == 0x81 && static_cast<unsigned char>(utf8[at + 2]) >= 0xA6 &&
+              static_cast<unsigned char>(utf8[at + 2]) <= 0xA9));
+        if (reorders) {
+            safe += replacement;
+            at += 2;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            safe += replacement;
+        } else {
+            safe += static_cast<char>(byte);
+        }
+    }
+    return safe;
+}
+
 std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record) {
     std::vector<std::u16string> issuers;
     for (const CertificateCheck& check : record.certificateChecks)
@@ -145,7 +170,7 @@ std::string reportLine(const ReadReport& report) {
     if (record.wineVersion)
         line += "; under Wine " + utf8FromUtf16(*record.wineVersion) + " (its TLS does not judge certificates)";
     if (record.internalError) line += "; internal error";
-    return line;
+    return terminalSafe(line);
 }
 
 std::string reportJson(const ReadReport& report) {
@@ -217,7 +242,8 @@ std::string summaryText(const Summary& summary) {
     std::string out = "reports: " + std::to_string(summary.reports) + "\n";
     for (const Tally& tally : summary.tallies) {
         out += tally.heading + ":\n";
-        for (const auto& [label, count] : tally.rows) out += "  " + std::to_string(count) + "  " + label + "\n";
+        for (const auto& [label, count] : tally.rows)
+            out += "  " + std::to_string(count) + "  " + terminalSafe(label) + "\n";
     }
     out += "median fetch time:\n";
     for (const FetchTime& time : summary.fetchTimes)

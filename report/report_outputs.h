@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,10 @@ std::string fileName(const std::filesystem::path& file);
 
 // The issuers of the roots the computer did not trust, one per path that says so.
 std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record);
+
+// Text for a terminal: control characters and the characters that reorder text on screen (which a
+// crafted report could use to move the cursor or disguise a line) become U+FFFD.
+std::string terminalSafe(std::string_view utf8);
 
 // "FILE: IPv4=0 自动地址=0; advice all-ok; SYSTEM[; untrusted root ISSUER...]"
 std::string reportLine(const ReadReport& report);

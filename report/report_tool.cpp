@@ -90,7 +90,7 @@ int runReportTool(const std::vector<std::filesystem::path>& arguments, std::ostr
         for (const std::filesystem::path& file : filesOf(input)) {
             auto read = readReportFile(file);
             if (const Refusal* refusal = std::get_if<Refusal>(&read)) {
-                err << fileName(file) << ": not a report: " << refusal->reason << '\n';
+                err << terminalSafe(fileName(file)) << ": not a report: " << refusal->reason << '\n';
                 refused = true;
                 continue;
             }

@@ -1,5 +1,5 @@
-// The page shows text from reports that come from the public internet: whatever a report holds
-// must stand in the page as text, never as markup.
+// Reports come from the public internet: whatever a report holds must reach the page as text,
+// never as markup, and a terminal as plain characters, never as commands.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +33,25 @@ TEST(ReportHtml, APageHoldsNoElementAReportPutThere) {
     EXPECT_NE(page.find("&lt;iframe src=//evil&gt;"), std::string::npos);
     EXPECT_NE(page.find("&lt;script&gt;.txt"), std::string::npos);
     EXPECT_NE(page.find("reports: 1"), std::string::npos);
+}
+
+// The line and the summary go to a staff member's terminal: a report cannot send it commands or
+// turn its text around.
+TEST(ReportOutputs, NothingFromAReportControlsTheTerminal) {
+    ReportRecord record;
+    record.system = u"\x1b]0;title\x07\x1b[2J\u202Egnp.exe";
+    record.classifications = {{Mode::Ipv4Only, 0, u""}};
+    const ReadReport report{"r\x1b[31m.txt", record};
+    for (const std::string& text : {reportLine(report), summaryText(summarise({report}))}) {
+        EXPECT_EQ(text.find('\x1b'), std::string::npos);
+        EXPECT_EQ(text.find('\x07'), std::string::npos);
+        EXPECT_EQ(text.find("\xE2\x80\xAE"), std::string::npos);
+    }
+    EXPECT_EQ(terminalSafe("a\tb \xE2\x81\xA6"
+                           "c 中"),
+              "a\xEF\xBF\xBD"
+              "b \xEF\xBF\xBD"
+              "c 中");
 }
 
 }  // namespace
