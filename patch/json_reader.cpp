@@ -147,8 +147,7 @@ bool JsonValue::booleanValue() const noexcept { return kind() == JsonKind::Boole
 
 std::optional<std::string_view> JsonValue::plainAsciiText() const noexcept {
     if (kind() != JsonKind::String || escaped_) return std::nullopt;
-    const std::string_view raw = rawText();
-    return std::ranges::all_of(raw, [](char byte) { return (byte & 0x80) == 0; }) ? std::optional(raw) : std::nullopt;
+    return isAsciiText(begin_ + 1, end_ - 1) ? std::optional(rawText()) : std::nullopt;
 }
 
 bool JsonValue::textEquals(std::u16string_view text) const {
@@ -165,9 +164,11 @@ std::size_t JsonValue::findIn(std::span<const std::string_view> texts) const {
         const auto found = std::ranges::find_if(texts, [&](std::string_view text) { return equalsAscii(text); });
         return static_cast<std::size_t>(found - texts.begin());
     }
+    // The texts are a few short keys: their lengths and first bytes rule out nearly all of them.
     const std::string_view raw = rawText();
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i].size() == raw.size() && std::memcmp(texts[i].data(), raw.data(), raw.size()) == 0) return i;
+        if (texts[i].size() == raw.size() && (raw.empty() || texts[i].front() == raw.front()) && texts[i] == raw)
+            return i;
     return texts.size();
 }
 

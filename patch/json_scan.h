@@ -3,6 +3,7 @@
 // Byte-level steps shared by the JSON checker and the reader. The text is UTF-8; every byte that
 // JSON gives a meaning to is ASCII, and no byte of a longer UTF-8 sequence is, so the text is read
 // byte by byte without decoding.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -24,8 +25,8 @@ inline int hexValue(unsigned char byte) {
     return -1;
 }
 
-// Eight bytes at a time: the high bit of a byte of the result is set where the word has `value`
-// (the lowest such byte is always marked; only whether any is matters here).
+// Eight bytes at a time: the high bit of a byte of the result is set where the word has `value`.
+// The lowest such byte is always marked exactly; a byte above it may be marked falsely.
 inline std::uint64_t bytesEqual(std::uint64_t word, unsigned char value) {
     const std::uint64_t differences = word ^ (0x0101010101010101u * value);
     return (differences - 0x0101010101010101u) & ~differences & 0x8080808080808080u;
@@ -36,6 +37,12 @@ inline std::uint64_t bytesBelow(std::uint64_t word, unsigned char bound) {
     return (word - 0x0101010101010101u * bound) & ~word & 0x8080808080808080u;
 }
 
+// The position of the first marked byte of a word that marks some, from the mark lowest in the
+// word, which bytesEqual and bytesBelow always place exactly: words are read little-endian, so
+// that is the first byte of the text.
+static_assert(std::endian::native == std::endian::little);
+inline int firstMarkedByte(std::uint64_t marks) { return std::countr_zero(marks) / 8; }
+
 inline bool isPlainStringByte(unsigned char byte) { return byte >= 0x20 && byte != '"' && byte != '\\'; }
 
 // The first byte from `at` that ends a run of string content taken as it stands: a quote, a
@@ -43,10 +50,22 @@ inline bool isPlainStringByte(unsigned char byte) { return byte >= 0x20 && byte 
 inline const unsigned char* endOfPlainRun(const unsigned char* at, const unsigned char* end) {
     for (std::uint64_t word; end - at >= 8; at += 8) {
         std::memcpy(&word, at, 8);
-        if (bytesEqual(word, '"') | bytesEqual(word, '\\') | bytesBelow(word, 0x20)) break;
+        const std::uint64_t marks = bytesEqual(word, '"') | bytesEqual(word, '\\') | bytesBelow(word, 0x20);
+        if (marks != 0) return at + firstMarkedByte(marks);
     }
     while (at != end && isPlainStringByte(*at)) ++at;
     return at;
+}
+
+// Whether every byte is ASCII: the bytes are OR-ed eight at a time and the high bits looked at once.
+inline bool isAsciiText(const unsigned char* at, const unsigned char* end) {
+    std::uint64_t seen = 0;
+    for (std::uint64_t word; end - at >= 8; at += 8) {
+        std::memcpy(&word, at, 8);
+        seen |= word;
+    }
+    for (; at != end; ++at) seen |= *at;
+    return (seen & 0x8080808080808080u) == 0;
 }
 
 // The length of the UTF-8 sequence that starts with `lead`, in bytes and in UTF-16 units.

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
-#include "patch/ascii_set.h"
 #include "patch/patch_error.h"
+#include "patch/unit_match.h"
 
 namespace veskpatch {
 namespace {
@@ -27,9 +28,8 @@ char16_t asciiUpper(char16_t unit) {
 // The updater judges ports by the digits 1 to 9 only; the tool must give the updater's verdict.
 bool isDevicePortDigit(char16_t unit) { return unit >= u'1' && unit <= u'9'; }
 
-bool isIllegalUnit(char16_t unit) {
-    constexpr AsciiSet illegal = AsciiSet("<>\"|?*").withControls();
-    return illegal.contains(unit);
+UnitMatch matchIllegalUnit(char16_t unit) {
+    return matchControl(unit) | matchOneOf<u'<', u'>', u'"', u'|', u'?', u'*'>(unit);
 }
 
 // `illegal` says whether the segment holds an illegal unit, which is the last thing judged.
@@ -46,30 +46,21 @@ std::u16string normalizeManifestPath(std::u16string raw) {
     if (raw.empty() || raw.size() > maxPathUnits) throw PatchError(emptyOrTooLong);
     // Every segment must be non-empty, so swapping the separators is the whole normalisation. A
     // colon is how Windows spells a drive, a device path and an alternate data stream.
-    bool colon = false;
-    for (char16_t& unit : raw) {
-        if (unit == u'/') unit = u'\\';
-        colon |= unit == u':';
-    }
-    if (raw.front() == u'\\' || colon) throw PatchError(absoluteUncOrStream);
-    std::size_t segmentStart = 0;
-    bool illegal = false;
-    for (std::size_t at = 0; at < raw.size(); ++at) {
-        if (raw[at] == u'\\') {
-            checkSegment(std::u16string_view(raw).substr(segmentStart, at - segmentStart), illegal);
-            segmentStart = at + 1;
-            illegal = false;
-        } else {
-            illegal |= isIllegalUnit(raw[at]);
-        }
-    }
-    checkSegment(std::u16string_view(raw).substr(segmentStart), illegal);
+    std::ranges::replace(raw, u'/', u'\\');
+    if (raw.front() == u'\\' || anyUnit(raw, matchOneOf<u':'>)) throw PatchError(absoluteUncOrStream);
+    // Nearly every path holds no illegal unit: one look at the whole spares each segment its own.
+    const bool illegal = anyUnit(raw, matchIllegalUnit);
+    forEachSegment(raw, u'\\', [&](std::u16string_view segment) {
+        checkSegment(segment, illegal && anyUnit(segment, matchIllegalUnit));
+    });
     return raw;
 }
 
 bool isReservedDeviceName(std::u16string_view segment) {
-    // The stem is taken as written: the updater accepts "CON .txt", so the tool must too.
-    const std::u16string_view stem = segment.substr(0, segment.find(u'.'));
+    // The stem is taken as written: the updater accepts "CON .txt", so the tool must too. Only a
+    // stem of three or four units can name a device, so the dot is looked for in the first five.
+    const std::u16string_view firstFive = segment.substr(0, 5);
+    const std::u16string_view stem = firstFive.substr(0, firstFive.find(u'.'));
     if (stem.size() != 3 && stem.size() != 4) return false;
     const std::u16string_view head = stem.substr(0, 3);
     const auto sameHead = [&](std::u16string_view name) { return isSameTarget(head, name); };
@@ -88,21 +79,23 @@ bool isSameTarget(std::u16string_view a, std::u16string_view b) {
 }
 
 std::uint64_t targetHash(std::u16string_view normalised) {
-    // Four upper-cased units at a time, each word mixed in with one multiplication.
+    // Four units at a time, each word mixed in with one multiplication. Clearing bit 5 of every
+    // unit takes a-z to A-Z, so that paths isSameTarget calls the same hash alike; it also joins a
+    // few pairs that are not the same target ('0' and U+0010), which only costs a comparison.
+    constexpr std::uint64_t foldCase = 0xFFDFFFDFFFDFFFDFu;
     std::uint64_t hash = normalised.size();
-    std::size_t at = 0;
     const auto mix = [&](std::uint64_t word) {
-        hash = (hash ^ word) * 0x9E3779B97F4A7C15u;
+        hash = (hash ^ (word & foldCase)) * 0x9E3779B97F4A7C15u;
         hash ^= hash >> 29;
     };
-    for (; at + 4 <= normalised.size(); at += 4) {
-        std::uint64_t word = 0;
-        for (std::size_t i = 0; i < 4; ++i) word |= std::uint64_t{asciiUpper(normalised[at + i])} << (16 * i);
+    const char16_t* at = normalised.data();
+    const char16_t* const end = at + normalised.size();
+    for (std::uint64_t word; end - at >= 4; at += 4) {
+        std::memcpy(&word, at, sizeof word);
         mix(word);
     }
     std::uint64_t tail = 0;
-    for (std::size_t i = 0; at + i < normalised.size(); ++i)
-        tail |= std::uint64_t{asciiUpper(normalised[at + i])} << (16 * i);
+    std::memcpy(&tail, at, static_cast<std::size_t>(end - at) * sizeof(char16_t));
     mix(tail);
     return hash;
 }

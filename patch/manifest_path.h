@@ -28,4 +28,15 @@ inline bool isEmptyOrDotSegment(std::u16string_view segment) {
     return segment.empty() || segment == u"." || segment == u"..";
 }
 
+// Calls `visit` with each part of `text` between `separator`s, in order, empty parts included.
+template <typename Visit>
+void forEachSegment(std::u16string_view text, char16_t separator, Visit&& visit) {
+    for (std::size_t start = 0;;) {
+        const std::size_t stop = text.find(separator, start);
+        visit(text.substr(start, stop - start));
+        if (stop == std::u16string_view::npos) return;
+        start = stop + 1;
+    }
+}
+
 }  // namespace veskpatch
