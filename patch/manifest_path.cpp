@@ -46,7 +46,7 @@ std::u16string normalizeManifestPath(std::u16string raw) {
     if (raw.empty() || raw.size() > maxPathUnits) throw PatchError(emptyOrTooLong);
     // Every segment must be non-empty, so swapping the separators is the whole normalisation. A
     // colon is how Windows spells a drive, a device path and an alternate data stream.
-    std::ranges::replace(raw, u'/', u'\\');
+    for (char16_t& unit : raw) unit = unit == u'/' ? u'\\' : unit;  // a store for every unit, which vectorises
     if (raw.front() == u'\\' || anyUnit(raw, matchOneOf<u':'>)) throw PatchError(absoluteUncOrStream);
     // Nearly every path holds no illegal unit: one look at the whole spares each segment its own.
     const bool illegal = anyUnit(raw, matchIllegalUnit);
