@@ -52,18 +52,21 @@ char16_t escapedUnit(const unsigned char*& at) {
 
 // Escapes become their units; the text between them goes through the platform's UTF-8 decoder, as
 // the whole document did when it was first read. A surrogate pair is two escapes, one unit each.
-std::u16string decodeEscapedText(std::string_view raw) {
-    std::u16string text;
+void decodeEscapedText(std::string_view raw, std::u16string& text) {
+    text.clear();
+    std::u16string run;
     const unsigned char* at = bytesOf(raw).data();
     const unsigned char* const end = at + raw.size();
     while (at != end) {
         const auto* backslash = static_cast<const unsigned char*>(std::memchr(at, '\\', end - at));
         const unsigned char* const runEnd = backslash ? backslash : end;
-        if (runEnd != at) text += decodeUtf8Strict(std::span(at, runEnd));
+        if (runEnd != at) {
+            decodeUtf8Strict(std::span(at, runEnd), run);
+            text += run;
+        }
         at = runEnd;
         if (at != end) text += escapedUnit(++at);
     }
-    return text;
 }
 
 // The first UTF-16 unit of the character at `at`, and for a character beyond U+FFFF the whole
@@ -132,8 +135,15 @@ std::string_view JsonValue::rawText() const noexcept {
 }
 
 std::u16string JsonValue::stringValue() const {
-    if (kind() != JsonKind::String) return {};
-    return escaped_ ? decodeEscapedText(rawText()) : decodeUtf8Strict(bytesOf(rawText()));
+    std::u16string text;
+    stringValue(text);
+    return text;
+}
+
+void JsonValue::stringValue(std::u16string& text) const {
+    if (kind() != JsonKind::String) text.clear();
+    else if (escaped_) decodeEscapedText(rawText(), text);
+    else decodeUtf8Strict(bytesOf(rawText()), text);
 }
 
 std::uint64_t JsonValue::integerValue() const noexcept {
@@ -171,6 +181,8 @@ std::size_t JsonValue::findIn(std::span<const std::string_view> texts) const {
             return i;
     return texts.size();
 }
+
+std::uint32_t JsonValue::offset() const noexcept { return static_cast<std::uint32_t>(begin_ - index_->begin); }
 
 bool JsonValue::sortsBefore(const JsonValue& other) const {
     if (escaped_ || other.escaped_) return stringValue() < other.stringValue();
@@ -245,6 +257,15 @@ JsonValue JsonDocument::root() const noexcept {
     return JsonValue::at(*index_, skipWhitespace(index_->begin, index_->end), first);
 }
 
+JsonValue JsonDocument::stringAt(std::uint32_t offset) const noexcept {
+    // The strings' ends are in document order, so the string's own is the first past its start.
+    const std::vector<JsonStringEnd>& ends = index_->outline.stringEnds;
+    const auto end = std::ranges::upper_bound(ends, offset, std::less{},
+                                              [](JsonStringEnd stringEnd) { return stringEnd & ~jsonStringEscaped; });
+    JsonCursor cursor{0, static_cast<std::uint32_t>(end - ends.begin())};
+    return JsonValue::at(*index_, index_->begin + offset, cursor);
+}
+
 JsonDocument parseJson(std::span<const unsigned char> document) {
     if (document.size() > maxDocumentBytes) throw PatchError(tooLargeMessage);
     checkUtf8Strict(document);
@@ -274,6 +295,8 @@ const JsonValue& requireString(const JsonValue& value) {
 }
 
 std::u16string asString(const JsonValue& value) { return requireString(value).stringValue(); }
+
+void asString(const JsonValue& value, std::u16string& text) { requireString(value).stringValue(text); }
 
 std::uint64_t asUnsigned(const JsonValue& value) {
     if (value.kind() != JsonKind::Integer) throw PatchError(notUnsignedMessage);

@@ -47,6 +47,8 @@ public:
     JsonMembers members() const noexcept;
     JsonItems items() const noexcept;
     std::u16string stringValue() const;
+    // The same text written into `text`, replacing what it held and reusing its room.
+    void stringValue(std::u16string& text) const;
     std::uint64_t integerValue() const noexcept;
     bool booleanValue() const noexcept;
 
@@ -60,6 +62,8 @@ public:
     bool sortsBefore(const JsonValue& other) const;
     // A string value's text where it is ASCII and holds no escape, so that each byte is one unit.
     std::optional<std::string_view> plainAsciiText() const noexcept;
+    // Where the value starts in its document, for JsonDocument::stringAt to find it again.
+    std::uint32_t offset() const noexcept;
 
 private:
     friend class JsonDocument;
@@ -195,6 +199,8 @@ class JsonDocument {
 public:
     explicit JsonDocument(std::unique_ptr<const JsonIndex> index) noexcept : index_(std::move(index)) {}
     JsonValue root() const noexcept;
+    // The string value at `offset`, which JsonValue::offset gave for a string of this document.
+    JsonValue stringAt(std::uint32_t offset) const noexcept;
 
 private:
     std::unique_ptr<const JsonIndex> index_;
@@ -207,6 +213,7 @@ JsonDocument parseJson(std::span<const unsigned char> document);
 JsonMembers asObject(const JsonValue& value);
 JsonItems asArray(const JsonValue& value);
 std::u16string asString(const JsonValue& value);
+void asString(const JsonValue& value, std::u16string& text);
 std::uint64_t asUnsigned(const JsonValue& value);
 // The value itself, once it is known to be a string.
 const JsonValue& requireString(const JsonValue& value);

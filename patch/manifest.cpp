@@ -93,6 +93,7 @@ void checkLabel(std::u16string_view text, std::size_t maxUnits, const char* mess
 }
 
 std::u16string stringField(const JsonValue& field) { return asString(requireField(field)); }
+void stringField(const JsonValue& field, std::u16string& text) { asString(requireField(field), text); }
 
 bool isProtectedTarget(std::u16string_view path) {
     return isSameTarget(path, updaterTarget) || isSameTarget(path, updaterHelperTarget) ||
@@ -102,39 +103,45 @@ bool isProtectedTarget(std::u16string_view path) {
 }
 
 // The targets claimed so far. Each may be claimed once, whatever the action, so the updater never
-// has to decide between two instructions for one file. An open-addressing table of positions in
-// the file list, sized once for every entry: no node or key string per target.
+// has to decide between two instructions for one file. An open-addressing table, sized once for
+// every entry, keyed by a hash of the normalised path. A slot holds where the path stands in the
+// document, which is read and normalised again only to settle a match of the hash, as rare as a
+// duplicate: no node or path string per target, and no need to keep the file list.
 class TargetClaims {
 public:
-    TargetClaims(const std::vector<ManifestFile>& files, std::size_t entries) : files_(files) {
+    TargetClaims(const JsonDocument& document, std::size_t entries) : document_(document) {
         std::size_t size = 16;
         while (size < entries + entries / 2) size *= 2;
         slots_.assign(size, Slot{});
     }
 
-    void claim(std::size_t fileIndex) {
-        const std::u16string& path = files_[fileIndex].path;
+    // `spelled` is the entry's path as the document has it, `path` its normalised form.
+    void claim(const JsonValue& spelled, std::u16string_view path) {
         if (isProtectedTarget(path)) throw PatchError(protectedTargetMessage);
         const std::uint64_t hash = targetHash(path);
         const auto tag = static_cast<std::uint32_t>(hash >> 32);
         for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[i];
-            if (slot.filePlusOne == 0) {
-                slot = {tag, static_cast<std::uint32_t>(fileIndex + 1)};
+            if (slot.offsetPlusOne == 0) {
+                slot = {tag, spelled.offset() + 1};
                 return;
             }
-            if (slot.tag == tag && isSameTarget(files_[slot.filePlusOne - 1].path, path))
-                throw PatchError(duplicateTargetMessage);
+            if (slot.tag == tag && isSameTarget(claimedPath(slot), path)) throw PatchError(duplicateTargetMessage);
         }
     }
 
 private:
     struct Slot {
-        std::uint32_t tag = 0;          // the hash's upper half, to skip most comparisons
-        std::uint32_t filePlusOne = 0;  // 0 for a free slot
+        std::uint32_t tag = 0;            // the hash's upper half, to skip most comparisons
+        std::uint32_t offsetPlusOne = 0;  // 0 for a free slot
     };
 
-    const std::vector<ManifestFile>& files_;
+    // It passed the rules when it was claimed, so it normalises without fault.
+    std::u16string claimedPath(const Slot& slot) const {
+        return normalizeManifestPath(asString(document_.stringAt(slot.offsetPlusOne - 1)));
+    }
+
+    const JsonDocument& document_;
     std::vector<Slot> slots_;
 };
 
@@ -146,23 +153,24 @@ Sha256 digestField(const JsonValue& field) {
 
 void readReplacement(const EntryFields& fields, ManifestFile& file) {
     file.action = FileAction::Replace;
-    file.url = stringField(fields[urlField]);
+    stringField(fields[urlField], file.url);
     file.size = asUnsigned(requireField(fields[sizeField]));
     file.sha256 = digestField(fields[sha256Field]);
-    file.role = stringField(fields[roleField]);
+    stringField(fields[roleField], file.role);
     checkFileUrl(file.url);
     checkLabel(file.role, maxRoleUnits, roleMessage);
     if (file.size > maxFileSize) throw PatchError(fileSizeMessage);
 }
 
-// Fills the entry in the file list, whose target is claimed as soon as its path is known.
-void readFileEntry(const JsonValue& entry, std::vector<ManifestFile>& files, TargetClaims& claimed) {
+// Reads the entry into `file`, reusing the room its strings have; the target is claimed as soon as
+// its path is known.
+void readFileEntry(const JsonValue& entry, ManifestFile& file, TargetClaims& claimed) {
     const JsonMembers members = asObject(entry);
     const EntryFields fields = bindFields(members, entryKeys);
     const JsonValue& action = requireString(requireField(fields[actionField]));
-    ManifestFile& file = files.emplace_back();
-    file.path = normalizeManifestPath(stringField(fields[pathField]));
-    claimed.claim(files.size() - 1);
+    stringField(fields[pathField], file.path);
+    file.path = normalizeManifestPath(std::move(file.path));
+    claimed.claim(fields[pathField], file.path);
     if (action.equalsAscii("replace")) {
         readReplacement(fields, file);
     } else if (action.equalsAscii("delete")) {
@@ -173,19 +181,26 @@ void readFileEntry(const JsonValue& entry, std::vector<ManifestFile>& files, Tar
     }
 }
 
-std::vector<ManifestFile> readFiles(const JsonValue& field) {
+// What a reading keeps of the file list: parseManifest all of it; checkManifest, which gives only
+// the verdict, nothing, reading every entry into one ManifestFile whose strings keep their room.
+enum class FileList { keep, checkOnly };
+
+std::vector<ManifestFile> readFiles(const JsonDocument& document, const JsonValue& field, FileList list) {
     const JsonItems entries = asArray(requireField(field));
     if (entries.empty() || entries.size() > maxFileEntries) throw PatchError(fileCountMessage);
+    TargetClaims claimed(document, entries.size());
     std::vector<ManifestFile> files;
+    if (list == FileList::checkOnly) {
+        ManifestFile file;
+        for (const JsonValue& entry : entries) readFileEntry(entry, file, claimed);
+        return files;
+    }
     files.reserve(entries.size());
-    TargetClaims claimed(files, entries.size());
-    for (const JsonValue& entry : entries) readFileEntry(entry, files, claimed);
+    for (const JsonValue& entry : entries) readFileEntry(entry, files.emplace_back(), claimed);
     return files;
 }
 
-}  // namespace
-
-Manifest parseManifest(std::span<const unsigned char> bytes) {
+Manifest readManifest(std::span<const unsigned char> bytes, FileList list) {
     if (bytes.empty() || bytes.size() > maxManifestBytes) throw PatchError(sizeMessage);
     const JsonDocument document = parseJson(bytes);
     const auto fields = bindFields(asObject(document.root()), rootKeys);
@@ -204,18 +219,24 @@ Manifest parseManifest(std::span<const unsigned char> bytes) {
     if (manifest.keyId != manifestKeyId) throw PatchError(keyIdMessage);
     checkIdentifier(manifest.minimumUpdaterVersion, maxUpdaterVersionUnits, updaterVersionMessage);
 
-    manifest.files = readFiles(fields[filesField]);
+    manifest.files = readFiles(document, fields[filesField], list);
     // The updater starts the game from the top of the installation folder and nowhere else.
     if (!isSameTarget(manifest.launchExecutable, launchExecutableTarget)) throw PatchError(launchExecutableMessage);
     return manifest;
 }
+
+}  // namespace
+
+Manifest parseManifest(std::span<const unsigned char> bytes) { return readManifest(bytes, FileList::keep); }
+
+void checkManifest(std::span<const unsigned char> bytes) { readManifest(bytes, FileList::checkOnly); }
 
 veskcheck::FailureCategory verifyManifest(std::span<const unsigned char> manifest,
                                           std::span<const unsigned char> signature) {
     // Nothing is parsed before the bytes are known to come from the publisher.
     if (!verifyManifestSignature(manifest, signature)) return veskcheck::FailureCategory::SignatureInvalid;
     try {
-        parseManifest(manifest);
+        checkManifest(manifest);
     } catch (const PatchError&) {
         return veskcheck::FailureCategory::ManifestInvalid;
     }

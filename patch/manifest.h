@@ -40,6 +40,10 @@ inline constexpr std::size_t maxFileEntries = 200000;
 // The updater's rules for manifest.json; throws PatchError with a fixed message.
 Manifest parseManifest(std::span<const unsigned char> bytes);
 
+// The same rules without keeping what they read: the verdict of parseManifest, for less time and
+// memory. Throws the same PatchError.
+void checkManifest(std::span<const unsigned char> bytes);
+
 // Signature first, then the rules: Ok, SignatureInvalid or ManifestInvalid. A PatchError from the
 // signature check itself (the platform failed) reaches the caller.
 veskcheck::FailureCategory verifyManifest(std::span<const unsigned char> manifest,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "patch/json_scan.h"
 #include "patch/patch_error.h"
 
 namespace veskpatch {
@@ -50,7 +51,7 @@ const unsigned char* endOfAsciiRun(const unsigned char* at, const unsigned char*
     // Eight bytes at a time: a manifest is nearly all ASCII.
     for (std::uint64_t word; end - at >= 8; at += 8) {
         std::memcpy(&word, at, 8);
-        if (word & 0x8080808080808080u) break;
+        if (const std::uint64_t high = word & 0x8080808080808080u) return at + jsonScan::firstMarkedByte(high);
     }
     while (at != end && *at < 0x80) ++at;
     return at;
@@ -80,17 +81,10 @@ void checkUtf8Strict(std::span<const unsigned char> bytes) {
         bytes, [](const unsigned char*, const unsigned char*) {}, [](char32_t) {});
 }
 
-std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes) {
-    // Most texts are ASCII throughout: one look and one widening copy.
-    if (endOfAsciiRun(bytes.data(), bytes.data() + bytes.size()) == bytes.data() + bytes.size())
-        return std::u16string(bytes.begin(), bytes.end());
-    // Counting first gives one allocation of exactly the text's length.
-    std::size_t length = 0;
-    walkUtf8(
-        bytes,
-        [&](const unsigned char* begin, const unsigned char* end) { length += static_cast<std::size_t>(end - begin); },
-        [&](char32_t c) { length += c > 0xFFFF ? 2 : 1; });
-    std::u16string text(length, u'\0');
+void decodeUtf8Strict(std::span<const unsigned char> bytes, std::u16string& text) {
+    // A text has no more UTF-16 units than UTF-8 bytes: one pass writes it into room for that many
+    // (exactly its length when it is ASCII, as most are), and the text is cut to what was written.
+    text.resize(bytes.size());
     char16_t* out = text.data();
     walkUtf8(
         bytes, [&](const unsigned char* begin, const unsigned char* end) { out = std::copy(begin, end, out); },
@@ -102,7 +96,7 @@ std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes) {
                 *out++ = static_cast<char16_t>(c);
             }
         });
-    return text;
+    text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 }  // namespace veskpatch

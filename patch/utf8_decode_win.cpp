@@ -28,15 +28,15 @@ void checkUtf8Strict(std::span<const unsigned char> bytes) {
     if (!bytes.empty()) utf16Length(bytes);
 }
 
-std::u16string decodeUtf8Strict(std::span<const unsigned char> bytes) {
+void decodeUtf8Strict(std::span<const unsigned char> bytes, std::u16string& text) {
     // A zero-length conversion reports failure, so the empty text is answered here.
-    if (bytes.empty()) return {};
+    text.clear();
+    if (bytes.empty()) return;
     const int length = utf16Length(bytes);
-    std::u16string text(static_cast<std::size_t>(length), u'\0');
+    text.resize(static_cast<std::size_t>(length));
     const int written = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes.data()),
                                             static_cast<int>(bytes.size()), veskcheck::wideBuffer(text), length);
     if (written != length) throw PatchError("JSON UTF-8 转换失败。");
-    return text;
 }
 
 }  // namespace veskpatch

@@ -25,6 +25,16 @@ ManifestOutcome outcomeOf(Parse&& parse, std::span<const unsigned char> bytes) {
     }
 }
 
+// checkManifest's verdict in the same form: accepted (with an empty Manifest) or the refusal.
+inline ManifestOutcome checkOutcomeOf(std::span<const unsigned char> bytes) {
+    return outcomeOf(
+        [](std::span<const unsigned char> manifest) {
+            veskpatch::checkManifest(manifest);
+            return veskpatch::Manifest{};
+        },
+        bytes);
+}
+
 inline bool sameFile(const veskpatch::ManifestFile& a, const veskpatch::ManifestFile& b) {
     return a.action == b.action && a.path == b.path && a.url == b.url && a.size == b.size && a.sha256 == b.sha256 &&
            a.role == b.role;
@@ -40,6 +50,11 @@ inline bool sameManifest(const veskpatch::Manifest& a, const veskpatch::Manifest
 inline bool sameOutcome(const ManifestOutcome& a, const ManifestOutcome& b) {
     if (a.manifest.has_value() != b.manifest.has_value()) return false;
     return a.manifest ? sameManifest(*a.manifest, *b.manifest) : a.refusal == b.refusal;
+}
+
+// Whether both accepted, or both refused with the same message.
+inline bool sameVerdict(const ManifestOutcome& a, const ManifestOutcome& b) {
+    return a.manifest.has_value() == b.manifest.has_value() && a.refusal == b.refusal;
 }
 
 // One line: the refusal, or the accepted manifest's size and first differing-prone fields.

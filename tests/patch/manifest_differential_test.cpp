@@ -1,6 +1,7 @@
 // The manifest reader against its oracle, the reader as it stood before it was rewritten for speed:
 // every seed of the differential fuzz target, and every input the fuzzer once found, must give the
-// same verdict, the same message and the same Manifest from both.
+// same verdict, the same message and the same Manifest from both, and checkManifest the same
+// verdict and message.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,6 +28,10 @@ TEST(ManifestDifferential, TheReaderAgreesWithItsOracleOnEverySeed) {
         const auto oracle = vesktest::outcomeOf(veskoracle::parseManifest, bytes);
         EXPECT_TRUE(vesktest::sameOutcome(reader, oracle))
             << entry.path().filename() << "\n  reader: " << vesktest::describe(reader)
+            << "\n  oracle: " << vesktest::describe(oracle);
+        const auto check = vesktest::checkOutcomeOf(bytes);
+        EXPECT_TRUE(vesktest::sameVerdict(check, oracle))
+            << entry.path().filename() << "\n  check: " << vesktest::describe(check)
             << "\n  oracle: " << vesktest::describe(oracle);
         ++read;
     }
