@@ -12,12 +12,18 @@ namespace {
 
 constexpr char invalidUtf8Message[] = "JSON 不是有效的 UTF-8。";
 
-// The length of the text in UTF-16 units; the call refuses any ill-formed sequence.
-int utf16Length(std::span<const unsigned char> bytes) {
-    // A length the call cannot take fails like a refused length query.
+// The length of the bytes as the call takes it; a length it cannot take fails like a refused
+// conversion, before any room is made for it.
+int byteCount(std::span<const unsigned char> bytes) {
     if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) throw PatchError(invalidUtf8Message);
+    return static_cast<int>(bytes.size());
+}
+
+// Converts into `out`, `room` units, or only measures the text when `out` is null; answers the
+// length in UTF-16 units. The call refuses any ill-formed sequence.
+int convert(std::span<const unsigned char> bytes, wchar_t* out, int room) {
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes.data()),
-                                           static_cast<int>(bytes.size()), nullptr, 0);
+                                           byteCount(bytes), out, room);
     if (length <= 0) throw PatchError(invalidUtf8Message);
     return length;
 }
@@ -25,18 +31,17 @@ int utf16Length(std::span<const unsigned char> bytes) {
 }  // namespace
 
 void checkUtf8Strict(std::span<const unsigned char> bytes) {
-    if (!bytes.empty()) utf16Length(bytes);
+    if (!bytes.empty()) convert(bytes, nullptr, 0);
 }
 
 void decodeUtf8Strict(std::span<const unsigned char> bytes, std::u16string& text) {
     // A zero-length conversion reports failure, so the empty text is answered here.
     text.clear();
     if (bytes.empty()) return;
-    const int length = utf16Length(bytes);
-    text.resize(static_cast<std::size_t>(length));
-    const int written = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(bytes.data()),
-                                            static_cast<int>(bytes.size()), veskcheck::wideBuffer(text), length);
-    if (written != length) throw PatchError("JSON UTF-8 转换失败。");
+    // A text has no more UTF-16 units than UTF-8 bytes: one call converts into room for that many.
+    const int room = byteCount(bytes);
+    text.resize(static_cast<std::size_t>(room));
+    text.resize(static_cast<std::size_t>(convert(bytes, veskcheck::wideBuffer(text), room)));
 }
 
 }  // namespace veskpatch
