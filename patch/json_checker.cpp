@@ -74,7 +74,7 @@ public:
         const std::size_t last = keys_.size() - 1;
         if (last - first_ < linearLimit) {
             for (std::size_t i = first_; i < last; ++i)
-                if (keys_[i] == keys_[last]) return true;
+                if (sameShortText(keys_[i], keys_[last])) return true;
             return false;
         }
         if (seen_.empty())

@@ -174,11 +174,9 @@ std::size_t JsonValue::findIn(std::span<const std::string_view> texts) const {
         const auto found = std::ranges::find_if(texts, [&](std::string_view text) { return equalsAscii(text); });
         return static_cast<std::size_t>(found - texts.begin());
     }
-    // The texts are a few short keys: their lengths and first bytes rule out nearly all of them.
     const std::string_view raw = rawText();
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i].size() == raw.size() && (raw.empty() || texts[i].front() == raw.front()) && texts[i] == raw)
-            return i;
+        if (sameShortText(texts[i], raw)) return i;
     return texts.size();
 }
 

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace veskpatch::jsonScan {
 
@@ -70,6 +71,15 @@ inline bool isAsciiText(const unsigned char* at, const unsigned char* end) {
     }
     for (; at != end; ++at) seen |= *at;
     return (seen & 0x8080808080808080u) == 0;
+}
+
+// Whether two short texts, such as keys, are the same bytes: compared here, without the call a
+// library comparison makes, which costs more than a key of a few bytes.
+inline bool sameShortText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 // The length of the UTF-8 sequence that starts with `lead`, in bytes and in UTF-16 units.
