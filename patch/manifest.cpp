@@ -106,43 +106,44 @@ bool isProtectedTarget(std::u16string_view path) {
 // has to decide between two instructions for one file. An open-addressing table, sized once for
 // every entry, keyed by a hash of the normalised path. A slot holds where the path stands in the
 // document, which is read and normalised again only to settle a match of the hash, as rare as a
-// duplicate: no node or path string per target, and no need to keep the file list.
+// duplicate: no node or path string per target, and no need to keep the file list. The probes
+// read only sixteen bits of the hash per slot, a table small enough to stay in the processor's
+// cache; the positions beside it are read only when those bits match.
 class TargetClaims {
 public:
     TargetClaims(const JsonDocument& document, std::size_t entries) : document_(document) {
         std::size_t size = 16;
         while (size < entries + entries / 2) size *= 2;
-        slots_.assign(size, Slot{});
+        tags_.assign(size, freeSlot);
+        offsets_.resize(size);
     }
 
     // `spelled` is the entry's path as the document has it, `path` its normalised form.
     void claim(const JsonValue& spelled, std::u16string_view path) {
         if (isProtectedTarget(path)) throw PatchError(protectedTargetMessage);
         const std::uint64_t hash = targetHash(path);
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t i = hash & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-            Slot& slot = slots_[i];
-            if (slot.offsetPlusOne == 0) {
-                slot = {tag, spelled.offset() + 1};
+        const auto tag = std::max<std::uint16_t>(static_cast<std::uint16_t>(hash >> 48), 1);
+        for (std::size_t i = hash & (tags_.size() - 1);; i = (i + 1) & (tags_.size() - 1)) {
+            if (tags_[i] == freeSlot) {
+                tags_[i] = tag;
+                offsets_[i] = spelled.offset();
                 return;
             }
-            if (slot.tag == tag && isSameTarget(claimedPath(slot), path)) throw PatchError(duplicateTargetMessage);
+            if (tags_[i] == tag && isSameTarget(claimedPath(i), path)) throw PatchError(duplicateTargetMessage);
         }
     }
 
 private:
-    struct Slot {
-        std::uint32_t tag = 0;            // the hash's upper half, to skip most comparisons
-        std::uint32_t offsetPlusOne = 0;  // 0 for a free slot
-    };
+    static constexpr std::uint16_t freeSlot = 0;
 
     // It passed the rules when it was claimed, so it normalises without fault.
-    std::u16string claimedPath(const Slot& slot) const {
-        return normalizeManifestPath(asString(document_.stringAt(slot.offsetPlusOne - 1)));
+    std::u16string claimedPath(std::size_t slot) const {
+        return normalizeManifestPath(asString(document_.stringAt(offsets_[slot])));
     }
 
     const JsonDocument& document_;
-    std::vector<Slot> slots_;
+    std::vector<std::uint16_t> tags_;     // a claimed slot's upper sixteen bits of the hash, never freeSlot
+    std::vector<std::uint32_t> offsets_;  // where a claimed slot's path stands in the document
 };
 
 Sha256 digestField(const JsonValue& field) {
