@@ -195,16 +195,16 @@ bool JsonValue::equalsAscii(std::string_view text) const {
                               [](char16_t unit, char byte) { return unit == static_cast<unsigned char>(byte); });
 }
 
-void JsonMembers::DocumentOrder::readMember(iterator& position) noexcept {
+void JsonMembers::DocumentOrder::readMember(iterator& position, const unsigned char* at) noexcept {
     const JsonIndex& index = *position.index_;
-    position.entry_.key = JsonValue::at(index, position.at_, position.next_);
+    position.at_ = at;
+    position.entry_.key = JsonValue::at(index, at, position.next_);
     const unsigned char* const colon = skipWhitespace(position.entry_.key.end_, index.end);
     position.entry_.value = JsonValue::at(index, skipWhitespace(colon + 1, index.end), position.next_);
 }
 
 void JsonMembers::DocumentOrder::first(iterator& position, const unsigned char* open) noexcept {
-    position.at_ = skipWhitespace(open + 1, position.index_->end);
-    readMember(position);
+    readMember(position, skipWhitespace(open + 1, position.index_->end));
 }
 
 JsonMembers::DocumentOrder::iterator JsonMembers::DocumentOrder::begin() const noexcept {
@@ -219,8 +219,7 @@ void JsonMembers::DocumentOrder::next(iterator& position) noexcept {
         position.at_ = nullptr;
         return;
     }
-    position.at_ = skipWhitespace(after + 1, index.end);
-    readMember(position);
+    readMember(position, skipWhitespace(after + 1, index.end));
 }
 
 const std::vector<JsonMember>& JsonMembers::byKey() const {

@@ -142,7 +142,9 @@ public:
         explicit DocumentOrder(const JsonMembers& members) noexcept : members_(members) {}
         static void first(iterator& position, const unsigned char* open) noexcept;
         static void next(iterator& position) noexcept;
-        static void readMember(iterator& position) noexcept;
+        // Moves to the member that starts at `at`, which is passed rather than read back from the
+        // iterator: the read would wait for the store just made.
+        static void readMember(iterator& position, const unsigned char* at) noexcept;
 
         const JsonMembers& members_;
     };
