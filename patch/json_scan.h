@@ -1,8 +1,8 @@
 #pragma once
 
-// Byte-level steps shared by the JSON checker and the reader. The text is UTF-8; every byte that
-// JSON gives a meaning to is ASCII, and no byte of a longer UTF-8 sequence is, so the text is read
-// byte by byte without decoding.
+// Byte-level steps shared by the JSON checker, the reader and the portable UTF-8 decoder. The text
+// is UTF-8; every byte that JSON gives a meaning to is ASCII, and no byte of a longer UTF-8
+// sequence is, so the text is read byte by byte without decoding.
 #include <bit>
 #include <cstdint>
 #include <cstring>
