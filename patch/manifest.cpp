@@ -67,8 +67,6 @@ bool isIdentifierUnit(char16_t unit) {
            unit == u'.' || unit == u'_' || unit == u'-';
 }
 
-bool isControlUnit(char16_t unit) { return unit < 0x20; }
-
 UnitMatch matchUrlDelimiter(char16_t unit) { return matchOneOf<u':', u'\\', u'?', u'#'>(unit); }
 
 // Whether a segment of the URL may be empty or a dot segment: only a segment that starts with '/'
@@ -89,7 +87,7 @@ void checkIdentifier(std::u16string_view text, std::size_t maxUnits, const char*
 
 // Free labels: any text of bounded length that cannot break a line of a log or a report.
 void checkLabel(std::u16string_view text, std::size_t maxUnits, const char* message) {
-    if (text.empty() || text.size() > maxUnits || std::ranges::any_of(text, isControlUnit)) throw PatchError(message);
+    if (text.empty() || text.size() > maxUnits || anyUnit(text, matchControl)) throw PatchError(message);
 }
 
 std::u16string stringField(const JsonValue& field) { return asString(requireField(field)); }
