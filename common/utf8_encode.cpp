@@ -5,9 +5,6 @@ namespace {
 
 constexpr char32_t replacementCharacter = 0xFFFD;
 
-bool isHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // Reads one character at `i` and moves past it.
 char32_t nextCharacter(std::u16string_view text, std::size_t& i) {
     const char32_t unit = text[i++];
@@ -15,6 +12,8 @@ char32_t nextCharacter(std::u16string_view text, std::size_t& i) {
         return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
     return isHighSurrogate(unit) || isLowSurrogate(unit) ? replacementCharacter : unit;
 }
+
+}  // namespace
 
 void appendUtf8(std::string& out, char32_t c) {
     auto byte = [&](char32_t value) { out += static_cast<char>(value); };
@@ -34,8 +33,6 @@ void appendUtf8(std::string& out, char32_t c) {
         byte(0x80 | (c & 0x3F));
     }
 }
-
-}  // namespace
 
 std::string utf8FromUtf16(std::u16string_view text) {
     std::string out;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "common/utf8_encode.h"
 #include "patch/json_scan.h"
 #include "patch/manifest.h"
 #include "patch/patch_error.h"
@@ -16,6 +17,9 @@ namespace veskpatch {
 namespace {
 
 using namespace jsonScan;
+using veskcheck::appendUtf8;
+using veskcheck::isHighSurrogate;
+using veskcheck::isLowSurrogate;
 
 constexpr unsigned maxDepth = 64;
 constexpr std::uint32_t maxArrayItems = 200000;
@@ -41,27 +45,6 @@ constexpr char tooManyItemsMessage[] = "JSON 数组项目过多。";
 constexpr char punctuationMessage[] = "JSON 标点不完整。";
 constexpr char keyNotStringMessage[] = "JSON 对象键必须是字符串。";
 constexpr char duplicateKeyMessage[] = "JSON 对象包含重复键。";
-
-bool isHighSurrogate(char32_t code) { return code >= 0xD800 && code <= 0xDBFF; }
-bool isLowSurrogate(char32_t code) { return code >= 0xDC00 && code <= 0xDFFF; }
-
-void appendUtf8(std::string& out, char32_t character) {
-    if (character < 0x80) {
-        out += static_cast<char>(character);
-    } else if (character < 0x800) {
-        out += static_cast<char>(0xC0 | (character >> 6));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else if (character < 0x10000) {
-        out += static_cast<char>(0xE0 | (character >> 12));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (character >> 18));
-        out += static_cast<char>(0x80 | ((character >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((character >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (character & 0x3F));
-    }
-}
 
 // Tells whether the key added last repeats a key of the object being read, whose keys start at
 // `first` in the checker's list. An object of a manifest has a handful of members and is searched
