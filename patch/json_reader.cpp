@@ -69,13 +69,10 @@ void decodeEscapedText(std::string_view raw, std::u16string& text) {
     }
 }
 
-// The first UTF-16 unit of the character at `at`, and for a character beyond U+FFFF the whole
-// character after it, which orders the second units as it orders the characters.
+// The first UTF-16 unit of the character at `at`, then the whole character: where first units
+// agree, the characters order the second units of those beyond U+FFFF as the units do.
 std::pair<char16_t, char32_t> utf16OrderKey(const unsigned char* at) {
-    const unsigned char lead = at[0];
-    if (lead < 0xF0) return {firstUtf16Unit(at), 0};
-    const char32_t character = ((lead & 0x07) << 18) | ((at[1] & 0x3F) << 12) | ((at[2] & 0x3F) << 6) | (at[3] & 0x3F);
-    return {firstUtf16Unit(at), character};
+    return {firstUtf16Unit(at), wellFormedCharacter(at)};
 }
 
 // UTF-16 order from UTF-8 text: the bytes agree with it up to the first character that differs,

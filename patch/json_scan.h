@@ -86,14 +86,19 @@ inline bool sameShortText(std::string_view a, std::string_view b) {
 inline int sequenceBytes(unsigned char lead) { return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4; }
 inline int sequenceUnits(unsigned char lead) { return lead < 0xF0 ? 1 : 2; }
 
-// The first UTF-16 unit of the well-formed character at `at`.
-inline char16_t firstUtf16Unit(const unsigned char* at) {
+// The well-formed character at `at`.
+inline char32_t wellFormedCharacter(const unsigned char* at) {
     const unsigned char lead = at[0];
     if (lead < 0x80) return lead;
-    if (lead < 0xE0) return static_cast<char16_t>(((lead & 0x1F) << 6) | (at[1] & 0x3F));
-    if (lead < 0xF0) return static_cast<char16_t>(((lead & 0x0F) << 12) | ((at[1] & 0x3F) << 6) | (at[2] & 0x3F));
-    const char32_t character = ((lead & 0x07) << 18) | ((at[1] & 0x3F) << 12) | ((at[2] & 0x3F) << 6) | (at[3] & 0x3F);
-    return static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10));
+    if (lead < 0xE0) return ((lead & 0x1F) << 6) | (at[1] & 0x3F);
+    if (lead < 0xF0) return ((lead & 0x0F) << 12) | ((at[1] & 0x3F) << 6) | (at[2] & 0x3F);
+    return ((lead & 0x07) << 18) | ((at[1] & 0x3F) << 12) | ((at[2] & 0x3F) << 6) | (at[3] & 0x3F);
+}
+
+// The first UTF-16 unit of the well-formed character at `at`.
+inline char16_t firstUtf16Unit(const unsigned char* at) {
+    const char32_t character = wellFormedCharacter(at);
+    return static_cast<char16_t>(character < 0x10000 ? character : 0xD800 + ((character - 0x10000) >> 10));
 }
 
 }  // namespace veskpatch::jsonScan
