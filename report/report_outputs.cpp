@@ -8,6 +8,7 @@
 #include "certpath/chain_words.h"
 #include "check/report_words.h"
 #include "common/utf8_encode.h"
+#include "net/curl_codes.h"
 
 namespace veskreport {
 namespace {
@@ -23,7 +24,7 @@ std::string adviceText(const ReportRecord& record) {
     if (!record.advice) return "unrecognised";
     std::string name(veskcheck::adviceName(record.advice->kind));
     if (record.advice->kind == veskcheck::AdviceKind::OneModeWorked)
-        name += record.advice->workingMode == veskcheck::ConnectionMode::Ipv4Only ? " (ipv4)" : " (system-chosen)";
+        name += " (" + modeName(record.advice->workingMode) + ")";
     return name;
 }
 
@@ -91,21 +92,21 @@ std::optional<std::uint64_t> median(std::vector<std::uint64_t> values) {
 // The names libcurl gives the result codes the diagnosis meets; others by number.
 std::string curlCodeName(std::uint32_t code) {
     static const std::map<std::uint32_t, std::string> names = {
-        {0, "CURLE_OK"},
-        {6, "CURLE_COULDNT_RESOLVE_HOST"},
-        {7, "CURLE_COULDNT_CONNECT"},
-        {18, "CURLE_PARTIAL_FILE"},
-        {28, "CURLE_OPERATION_TIMEDOUT"},
-        {35, "CURLE_SSL_CONNECT_ERROR"},
-        {42, "CURLE_ABORTED_BY_CALLBACK"},
-        {52, "CURLE_GOT_NOTHING"},
-        {55, "CURLE_SEND_ERROR"},
-        {56, "CURLE_RECV_ERROR"},
-        {58, "CURLE_SSL_CERTPROBLEM"},
-        {60, "CURLE_PEER_FAILED_VERIFICATION"},
-        {63, "CURLE_FILESIZE_EXCEEDED"},
-        {77, "CURLE_SSL_CACERT_BADFILE"},
-        {83, "CURLE_SSL_ISSUER_ERROR"},
+        {veskcheck::curlOk, "CURLE_OK"},
+        {veskcheck::curlCouldntResolveHost, "CURLE_COULDNT_RESOLVE_HOST"},
+        {veskcheck::curlCouldntConnect, "CURLE_COULDNT_CONNECT"},
+        {veskcheck::curlPartialFile, "CURLE_PARTIAL_FILE"},
+        {veskcheck::curlOperationTimedOut, "CURLE_OPERATION_TIMEDOUT"},
+        {veskcheck::curlSslConnectError, "CURLE_SSL_CONNECT_ERROR"},
+        {veskcheck::curlAbortedByCallback, "CURLE_ABORTED_BY_CALLBACK"},
+        {veskcheck::curlGotNothing, "CURLE_GOT_NOTHING"},
+        {veskcheck::curlSendError, "CURLE_SEND_ERROR"},
+        {veskcheck::curlRecvError, "CURLE_RECV_ERROR"},
+        {veskcheck::curlSslCertProblem, "CURLE_SSL_CERTPROBLEM"},
+        {veskcheck::curlPeerFailedVerification, "CURLE_PEER_FAILED_VERIFICATION"},
+        {veskcheck::curlFileSizeExceeded, "CURLE_FILESIZE_EXCEEDED"},
+        {veskcheck::curlSslCacertBadFile, "CURLE_SSL_CACERT_BADFILE"},
+        {veskcheck::curlSslIssuerError, "CURLE_SSL_ISSUER_ERROR"},
     };
     const auto found = names.find(code);
     return found != names.end() ? found->second : "curl code " + std::to_string(code);

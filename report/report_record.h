@@ -10,7 +10,7 @@
 
 namespace veskreport {
 
-enum class Mode { Ipv4Only, SystemChosen };
+using Mode = veskcheck::ConnectionMode;
 
 struct Diagnostic {
     Mode mode = Mode::Ipv4Only;
