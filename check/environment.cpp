@@ -1,5 +1,6 @@
 #include "check/environment.h"
 
+#include "check/report_words.h"
 #include "common/decimal_text.h"
 
 namespace veskcheck {
@@ -26,9 +27,11 @@ std::u16string architectureWord(std::uint16_t architecture) {
 }  // namespace
 
 std::u16string formatClockReading(const ClockReading& reading, bool local) {
-    return decimalText(reading.year, 4) + u"-" + decimalText(reading.month, 2) + u"-" + decimalText(reading.day, 2) +
-           u" " + decimalText(reading.hour, 2) + u":" + decimalText(reading.minute, 2) + u":" +
-           decimalText(reading.second, 2) + (local ? u"（电脑本地时间）" : u" UTC");
+    std::u16string text = decimalText(reading.year, 4) + u"-" + decimalText(reading.month, 2) + u"-" +
+                          decimalText(reading.day, 2) + u" " + decimalText(reading.hour, 2) + u":" +
+                          decimalText(reading.minute, 2) + u":" + decimalText(reading.second, 2);
+    text += local ? reportWords::localSuffix : reportWords::utcSuffix;
+    return text;
 }
 
 std::u16string formatTimestamp(bool local) { return formatClockReading(readClock(local), local); }
@@ -37,8 +40,11 @@ std::u16string describeOperatingSystem(const OsVersionFacts& facts) {
     if (!facts.valid) return u"Windows（版本检测失败，不执行系统修改）";
     std::u16string description = windowsName(facts);
     if (facts.servicePackMajor != 0) description += u" SP" + decimalText(facts.servicePackMajor);
-    return description + u" / " + architectureWord(facts.processorArchitecture) + u" / 构建 " +
-           decimalText(facts.build);
+    description += reportWords::systemSeparator;
+    description += architectureWord(facts.processorArchitecture);
+    description += reportWords::systemSeparator;
+    description += reportWords::buildWord;
+    return description + decimalText(facts.build);
 }
 
 }  // namespace veskcheck

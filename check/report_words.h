@@ -18,6 +18,9 @@ inline constexpr std::u16string_view utcSuffix = u" UTC";
 inline constexpr std::u16string_view computerTime = u"电脑显示时间：";
 inline constexpr std::u16string_view localSuffix = u"（电脑本地时间）";
 inline constexpr std::u16string_view system = u"系统：";
+// The system line's parts: "Windows 10 / x64 / 构建 19045".
+inline constexpr std::u16string_view systemSeparator = u" / ";
+inline constexpr std::u16string_view buildWord = u"构建 ";
 // Only under Wine, right after the system line.
 inline constexpr std::u16string_view compatibility = u"兼容层：";
 inline constexpr std::u16string_view wine = u"Wine ";

@@ -149,23 +149,21 @@ private:
     // "Windows 10 / x64 / 构建 19045"; any other text (a failed detection) is kept as it is.
     void readSystem(std::u16string_view system) {
         record_.system = system;
-        std::u16string_view rest = system;
-        const std::size_t first = rest.find(words::componentSeparator);
+        const std::size_t first = system.find(words::systemSeparator);
         const std::size_t second = first == std::u16string_view::npos
                                        ? std::u16string_view::npos
-                                       : rest.find(words::componentSeparator, first + words::componentSeparator.size());
+                                       : system.find(words::systemSeparator, first + words::systemSeparator.size());
         if (second == std::u16string_view::npos) return;
-        const std::u16string_view build = rest.substr(second + words::componentSeparator.size());
-        constexpr std::u16string_view buildWord = u"构建 ";
-        if (!build.starts_with(buildWord)) return;
+        const std::u16string_view build = system.substr(second + words::systemSeparator.size());
+        if (!build.starts_with(words::buildWord)) return;
         try {
-            record_.build = number<std::uint32_t>(tail(build, buildWord), "build number");
+            record_.build = number<std::uint32_t>(tail(build, words::buildWord), "build number");
         } catch (const Misplaced&) {
             return;
         }
-        record_.windowsVersion = rest.substr(0, first);
+        record_.windowsVersion = system.substr(0, first);
         record_.architecture =
-            rest.substr(first + words::componentSeparator.size(), second - first - words::componentSeparator.size());
+            system.substr(first + words::systemSeparator.size(), second - first - words::systemSeparator.size());
     }
 
     // The advice runs, empty lines and all, up to the empty line before the diagnostics heading.
