@@ -13,6 +13,7 @@
 #include "net/advice.h"
 #include "report/report_outputs.h"
 #include "report/report_reader.h"
+#include "report_file_bytes.h"
 
 namespace {
 
@@ -70,12 +71,7 @@ std::vector<unsigned char> generatedReport(std::size_t index) {
         text += addressHeading(attempt.peerIp, u"update.vesk.example") + writeChainBlock(chain(index % 7 == 0));
     for (const FetchOutcome& attempt : attempts) text += finalClassificationLine(attempt);
     text += footer();
-    std::vector<unsigned char> bytes{0xFF, 0xFE};
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(unit >> 8));
-    }
-    return bytes;
+    return vesktest::reportFileBytes(text);
 }
 
 }  // namespace
@@ -91,8 +87,7 @@ int main() {
     const double ms = veskbench::medianMilliseconds(timedRuns, [&] {
         std::vector<veskreport::ReadReport> reports;
         for (const auto& file : files) {
-            auto lines = veskreport::reportLines(file);
-            auto read = veskreport::readReport(std::get<std::vector<std::u16string>>(lines));
+            auto read = veskreport::readReportBytes(file);
             reports.push_back({"report.txt", std::get<veskreport::ReportRecord>(std::move(read))});
         }
         counted = veskreport::summaryText(veskreport::summarise(reports)).size();

@@ -39,7 +39,7 @@ Number number(std::u16string_view text, const char* what) {
     }
     Number value{};
     const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-    if (ascii.empty() || error != std::errc() || end != ascii.data() + ascii.size() || ascii.front() == '+')
+    if (error != std::errc() || end != ascii.data() + ascii.size())
         throw Misplaced{std::string("a ") + what + " that is not a number"};
     return value;
 }
@@ -301,6 +301,12 @@ std::variant<ReportRecord, Refusal> readReport(const std::vector<std::u16string>
     } catch (const Misplaced& misplaced) {
         return Refusal{misplaced.reason};
     }
+}
+
+std::variant<ReportRecord, Refusal> readReportBytes(std::span<const unsigned char> bytes) {
+    auto lines = reportLines(bytes);
+    if (const Refusal* refusal = std::get_if<Refusal>(&lines)) return *refusal;
+    return readReport(std::get<std::vector<std::u16string>>(lines));
 }
 
 }  // namespace veskreport

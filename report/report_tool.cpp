@@ -65,9 +65,7 @@ std::variant<ReportRecord, Refusal> readReportFile(const std::filesystem::path& 
     std::ifstream stream(file, std::ios::binary);
     const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
     if (!stream.eof() && stream.fail()) return Refusal{"it cannot be read"};
-    auto lines = reportLines(bytes);
-    if (const Refusal* refusal = std::get_if<Refusal>(&lines)) return *refusal;
-    return readReport(std::get<std::vector<std::u16string>>(lines));
+    return readReportBytes(bytes);
 }
 
 bool writePage(const std::filesystem::path& page, const std::string& html) {

@@ -10,12 +10,7 @@
 #include "report/report_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto lines = veskreport::reportLines(std::span<const unsigned char>(data, size));
-    if (const auto* refusal = std::get_if<veskreport::Refusal>(&lines)) {
-        if (refusal->reason.empty()) std::abort();
-        return 0;
-    }
-    auto read = veskreport::readReport(std::get<std::vector<std::u16string>>(lines));
+    auto read = veskreport::readReportBytes(std::span<const unsigned char>(data, size));
     if (const auto* refusal = std::get_if<veskreport::Refusal>(&read)) {
         if (refusal->reason.empty()) std::abort();
         return 0;

@@ -91,11 +91,7 @@ std::vector<unsigned char> asPasted(std::u16string text) {
     return {utf8.begin(), utf8.end()};
 }
 
-std::variant<ReportRecord, Refusal> read(const std::vector<unsigned char>& bytes) {
-    auto lines = reportLines(bytes);
-    if (const Refusal* refusal = std::get_if<Refusal>(&lines)) return *refusal;
-    return readReport(std::get<std::vector<std::u16string>>(lines));
-}
+std::variant<ReportRecord, Refusal> read(const std::vector<unsigned char>& bytes) { return readReportBytes(bytes); }
 
 void expectFacts(const Rendered& r, const ReportRecord& record) {
     EXPECT_EQ(record.updaterVersion, u"1.1.5");
