@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <string_view>
 
 namespace veskcheck {
@@ -128,15 +127,6 @@ const CataloguedAdvice& cataloguedAdvice(AdviceKind kind) {
     return *std::ranges::find(catalogue, kind, &CataloguedAdvice::kind);
 }
 
-// Whether `text` is `parts` in order, then the closing paragraph when `closing`.
-bool isJoinedText(std::u16string_view text, std::initializer_list<std::u16string_view> parts, bool closing) {
-    for (const std::u16string_view part : parts) {
-        if (!text.starts_with(part)) return false;
-        text.remove_prefix(part.size());
-    }
-    return closing ? text == closingParagraph : text.empty();
-}
-
 bool isOk(const FetchOutcome& attempt) { return attempt.category == FailureCategory::Ok; }
 
 bool isCancelled(const FetchOutcome& attempt) { return attempt.category == FailureCategory::Cancelled; }
@@ -201,11 +191,12 @@ std::u16string_view findingAdvice(const FetchOutcome& decisive) {
 }  // namespace
 
 std::optional<AdviceIdentity> identifyAdvice(std::u16string_view text) {
+    // Each advice is compared with the text its writer gives.
     for (const ConnectionMode mode : {ConnectionMode::Ipv4Only, ConnectionMode::SystemChosen})
-        if (isJoinedText(text, {oneModeWorkedOpening, modeLabel(mode), oneModeWorkedClosing}, true))
-            return AdviceIdentity{AdviceKind::OneModeWorked, mode};
+        if (text == oneModeWorkedAdvice(mode)) return AdviceIdentity{AdviceKind::OneModeWorked, mode};
     for (const CataloguedAdvice& advice : catalogue)
-        if (advice.kind != AdviceKind::OneModeWorked && isJoinedText(text, {advice.text}, advice.closing))
+        if (advice.kind != AdviceKind::OneModeWorked &&
+            text == (advice.closing ? withClosing(advice.text) : std::u16string(advice.text)))
             return AdviceIdentity{advice.kind};
     return std::nullopt;
 }
