@@ -29,7 +29,7 @@ sys.path.insert(0, str(HERE.parent / "lab"))
 from vesklab.lab import BOTH, TOP, Lab, ServerSetup, route  # noqa: E402
 from vesklab.suite import Interrupted, Results, SignalGuard, Verdict, selected  # noqa: E402
 from vesklab.wine import windows_path  # noqa: E402
-from runlab.scenarios import MANIFEST, sign  # noqa: E402
+from runlab.scenarios import MANIFEST, published_routes  # noqa: E402
 from runlab.texts import ADVICE  # noqa: E402
 
 DRIVER = "tests/gui/vesk-window-driver"
@@ -62,8 +62,7 @@ class Phase:
 
 
 def phases():
-    published = {"/manifest.json": route(200, MANIFEST),
-                 "/manifest.json.sig": route(200, sign(MANIFEST))}
+    published = published_routes()
     # The manifest arrives over two seconds per mode, so the run is seen in progress.
     slow = {**published, "/manifest.json": route(200, MANIFEST,
                                                  trickle={"bytes": 10, "interval": 0.1})}

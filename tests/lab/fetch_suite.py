@@ -22,12 +22,12 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from vesklab.lab import BOTH, ServerSetup, route  # noqa: E402
 from vesklab.suite import TICK_MS, FailureCategory as C, Verdict, elapsed_problems, main  # noqa: E402
+from runlab.texts import MANIFEST_TARGET  # noqa: E402
 
 CAP = 1024
 TOOL = "tests/lab/fetch-tool"
 TOOL_TIMEOUT = 60
 USER_AGENT = "VeskAutoPatch"
-MANIFEST_TARGET = "清单"
 
 # How far a client got, as the server's log shows it.
 NOTHING = "no connection"

@@ -2,21 +2,25 @@
 its time stamps and timings, or for a file rule that nothing was written."""
 import datetime
 import re
+import shutil
 import time
 from pathlib import Path
 
+from vesklab.lab import TOP
 from vesklab.suite import TICK_MS, Verdict
 from vesklab.wine import windows_path
 
 from runlab.expected import Certificates, expected_lines, fetch_log
 from runlab.model import FileRule
-from runlab.reader_check import keep, reader_problems
+from runlab.reader_check import reader_problems
 from runlab.scenarios import for_build
 from runlab.texts import STAMP
 
 PROGRAM = "app/vesk-check"
 # Worst case of one run: two 20 s transfer limits and two 6 s probes, plus Wine's start.
 PROGRAM_TIMEOUT = 90
+# Every judged report is kept here, per build, for anyone who wants to read it again.
+KEPT = TOP / "build" / "lab-reports"
 
 
 def decode_report(data):
@@ -80,6 +84,12 @@ def report_problems(scenario, lab, certificates, data, started, ended, seconds):
     expected = expected_lines(scenario, lab.build, lab.host, lab.libcurl_version, certificates)
     return (line_problems(text, expected) + stamp_problems(text, started, ended)
             + timing_problems(text, scenario, seconds)), text
+
+
+def keep(report, build, name):
+    folder = KEPT / build
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(report, folder / f"{name}.txt")
 
 
 class Runner:

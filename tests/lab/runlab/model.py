@@ -7,7 +7,7 @@ from vesklab.suite import FailureCategory as C
 
 from runlab.texts import REJECTED, VERIFIED
 
-V4, V6 = "127.0.0.1", "::1"
+V4, V6 = BOTH
 
 
 @dataclass(frozen=True)

@@ -1,36 +1,14 @@
 """What the support desk's reader (vesk-report, the native build's) makes of each report the
 suite judged: it must read it, and agree with the scenario about both final categories and the
-advice. The reports are kept under build/lab-reports/<build>/ for anyone who wants to read them
-again."""
+advice."""
 import json
-import shutil
 import subprocess
 
 from vesklab.lab import TOP
 
-# The reader's name of every advice of the table.
-READER_ADVICE = {
-    "all ok": "all-ok",
-    "IPv4 worked": "one-mode-worked (ipv4)",
-    "system-chosen worked": "one-mode-worked (system-chosen)",
-    "no connection": "unreachable",
-    "not found": "http-missing",
-    "refused": "http-refused",
-    "unavailable": "http-unavailable",
-    "redirect": "http-redirect",
-    "other status": "http-other",
-    "incomplete": "transfer-incomplete",
-    "manifest": "manifest-rejected",
-    "unknown cause": "no-specific-cause",
-}
+from runlab.texts import READER_NAMES
+
 READER = TOP / "build" / "native" / "report" / "vesk-report"
-KEPT = TOP / "build" / "lab-reports"
-
-
-def keep(report, build, name):
-    folder = KEPT / build
-    folder.mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(report, folder / f"{name}.txt")
 
 
 def reader_problems(report, scenario):
@@ -47,7 +25,7 @@ def reader_problems(report, scenario):
     wanted = [int(mode.category) for mode in scenario.modes]
     if categories != wanted:
         problems.append(f"the reader read the categories {categories}, the scenario says {wanted}")
-    if record["advice"]["name"] != READER_ADVICE[scenario.advice]:
+    if record["advice"]["name"] != READER_NAMES[scenario.advice]:
         problems.append(f"the reader named the advice {record['advice']['name']!r}, "
-                        f"the scenario says {READER_ADVICE[scenario.advice]!r}")
+                        f"the scenario says {READER_NAMES[scenario.advice]!r}")
     return problems

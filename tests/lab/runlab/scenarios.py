@@ -10,7 +10,7 @@ from vesklab.suite import FailureCategory as C
 
 from runlab.model import (HANDSHAKE_TIMEOUT, SERVER_CHAIN, V4, V6, FileRule, ProbeFailed, Scenario,
                           both, manifest_failed, signature_failed, verified)
-from runlab.texts import ADVICE
+from runlab.texts import ADVICE, READER_NAMES
 
 SIGNING_KEY = TOP / "tests/keys/manifest-test.key.pem"
 MANIFEST = (TOP / "tests/data/minimal-manifest.json").read_bytes()
@@ -22,10 +22,13 @@ def sign(data):
                           capture_output=True, check=True).stdout
 
 
+def published_routes():
+    """The manifest and its signature, as the update CDN publishes them."""
+    return {"/manifest.json": route(200, MANIFEST), "/manifest.json.sig": route(200, sign(MANIFEST))}
+
+
 def build_cases(host):
-    signature = sign(MANIFEST)
-    published = {"/manifest.json": route(200, MANIFEST),
-                 "/manifest.json.sig": route(200, signature)}
+    published = published_routes()
 
     def server(name, chain="good", routes=None, **settings):
         return ServerSetup(name, chain=chain, routes=published if routes is None else routes,
@@ -135,7 +138,10 @@ def for_build(case, build):
 
 
 def check_table_covers_advice(cases):
-    """The table must reach every advice text of ADVICE in both builds."""
+    """The table must reach every advice text of ADVICE in both builds, and the reader must have a
+    name for each."""
+    if set(READER_NAMES) != set(ADVICE):
+        raise RuntimeError("the reader's advice names and the advice texts differ")
     for build in ("native", "windows"):
         reached = {for_build(case, build).advice for case in cases if isinstance(case, Scenario)}
         missing = sorted(set(ADVICE) - reached)

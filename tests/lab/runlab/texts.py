@@ -67,3 +67,19 @@ ADVICE = {
                      "请在官网提交检测报告，以便继续检查。暂时不用重装系统、安装修复软件或继续关闭杀毒软件。"
                      + CLOSING,
 }
+
+# The support desk reader's name of every advice of ADVICE.
+READER_NAMES = {
+    "all ok": "all-ok",
+    "IPv4 worked": "one-mode-worked (ipv4)",
+    "system-chosen worked": "one-mode-worked (system-chosen)",
+    "no connection": "unreachable",
+    "not found": "http-missing",
+    "refused": "http-refused",
+    "unavailable": "http-unavailable",
+    "redirect": "http-redirect",
+    "other status": "http-other",
+    "incomplete": "transfer-incomplete",
+    "manifest": "manifest-rejected",
+    "unknown cause": "no-specific-cause",
+}
