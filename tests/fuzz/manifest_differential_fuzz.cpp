@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "manifest_outcome.h"
 #include "oracle/manifest.h"
+#include "oracle/manifest_outcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const unsigned char> bytes(data, size);

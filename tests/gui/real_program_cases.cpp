@@ -10,6 +10,7 @@
 #include "case_table.h"
 #include "driver_case.h"
 #include "expected_texts.h"
+#include "report_file_bytes.h"
 #include "save_dialog.h"
 #include "temp_folder.h"
 #include "window_checks.h"

@@ -12,6 +12,7 @@
 #include "driver_case.h"
 #include "expected_texts.h"
 #include "fake_reports.h"
+#include "report_file_bytes.h"
 #include "save_dialog.h"
 #include "temp_folder.h"
 #include "window_checks.h"

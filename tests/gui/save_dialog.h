@@ -6,7 +6,6 @@
 #include <string>
 
 #include "driver_case.h"
-#include "report_file_bytes.h"
 
 namespace vesktest {
 

@@ -1,7 +1,6 @@
 #include "window_checks.h"
 
 #include <array>
-#include <cstdio>
 
 #include "expected_layout.h"
 #include "expected_texts.h"
@@ -9,6 +8,11 @@
 
 namespace vesktest {
 namespace {
+
+std::string rectText(const RECT& r) {
+    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top) + ")";
+}
 
 bool sameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -31,17 +35,6 @@ StateSeen finishedState(const std::u16string& advice, ButtonsSeen buttons) {
 }
 
 std::u16string scriptedAdvice(std::string_view scenario) { return std::u16string(findFakeScenario(scenario)->advice); }
-
-std::string hex(unsigned long value) {
-    char text[16];
-    std::snprintf(text, sizeof(text), "0x%08lX", value);
-    return text;
-}
-
-std::string rectText(const RECT& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-           std::to_string(r.bottom - r.top) + ")";
-}
 
 // Read from outside, which Wine answers truly at 96 DPI only.
 void expectLayoutFromOutside(Case& c, const Session& session) {

@@ -24,9 +24,6 @@ StateSeen finishedState(const std::u16string& advice, ButtonsSeen buttons);
 // The advice the test build's scripted run of `scenario` shows.
 std::u16string scriptedAdvice(std::string_view scenario);
 
-std::string hex(unsigned long value);  // 0x and eight upper-case digits
-std::string rectText(const RECT& r);
-
 // Read from outside, which Wine answers truly at 96 DPI only.
 void expectLayoutFromOutside(Case& c, const Session& session);
 // As the window itself sees it, at any DPI; every control must use the one font.

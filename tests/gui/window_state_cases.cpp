@@ -2,6 +2,7 @@
 // the keyboard, closing, and the resources of both programs.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <span>
@@ -17,6 +18,13 @@ namespace vesktest {
 namespace {
 
 using veskcheck::wideText;
+
+// 0x and eight upper-case digits.
+std::string hex(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", value);
+    return text;
+}
 
 void inProgressThenFinished(Case& c) {
     Session s = c.startScripted("ok", 3000);

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "manifest_outcome.h"
 #include "oracle/manifest.h"
+#include "oracle/manifest_outcome.h"
 
 namespace {
 
