@@ -6,6 +6,7 @@
 #include "certpath/chain_words.h"
 #include "certpath/failure.h"
 #include "common/decimal_text.h"
+#include "common/joined_text.h"
 #include "patch/digest.h"
 
 namespace veskcheck {
@@ -46,17 +47,16 @@ std::u16string fingerprint(const std::vector<unsigned char>& encoded) {
 }
 
 void writeLayer(std::u16string& block, std::size_t number, const ChainLayer& layer) {
-    block += std::u16string(words::layer) + decimalText(number) + std::u16string(words::layerSubject) + layer.subject +
-             std::u16string(words::issuer) + layer.issuer + std::u16string(words::status) +
-             trustStatusText(layer.status) + std::u16string(words::fingerprint) + fingerprint(layer.encoded) + u"\r\n";
+    block +=
+        joined({words::layer, decimalText(number), words::layerSubject, layer.subject, words::issuer, layer.issuer,
+                words::status, trustStatusText(layer.status), words::fingerprint, fingerprint(layer.encoded), u"\r\n"});
 }
 
 void writePath(std::u16string& block, std::size_t number, const ChainPath& path) {
-    block += std::u16string(words::path) + decimalText(number) + std::u16string(words::pathStatus) +
-             trustStatusText(path.status) + u"\r\n";
+    block += joined({words::path, decimalText(number), words::pathStatus, trustStatusText(path.status), u"\r\n"});
     const std::size_t shown = std::min(path.layers.size(), shownLayers);
     for (std::size_t i = 0; i < shown; ++i) writeLayer(block, i + 1, path.layers[i]);
-    if (path.layers.size() > shownLayers) block += std::u16string(words::moreLayers) + u"\r\n";
+    if (path.layers.size() > shownLayers) block += joined({words::moreLayers, u"\r\n"});
 }
 
 }  // namespace
@@ -80,9 +80,9 @@ std::u16string cleanCommonName(std::u16string_view raw) {
 }
 
 std::u16string writeChainBlock(const ChainDescription& chain) {
-    std::u16string block = std::u16string(words::blockHeading) + u"\r\n" + std::u16string(words::overallStatus) +
-                           trustStatusText(chain.overallStatus) + std::u16string(words::policyVerdict) +
-                           statusCodeText(chain.policyVerdict) + u"\r\n";
+    std::u16string block =
+        joined({words::blockHeading, u"\r\n", words::overallStatus, trustStatusText(chain.overallStatus),
+                words::policyVerdict, statusCodeText(chain.policyVerdict), u"\r\n"});
     const std::size_t shown = std::min(chain.paths.size(), shownPaths);
     for (std::size_t i = 0; i < shown; ++i) writePath(block, i + 1, chain.paths[i]);
     return block;

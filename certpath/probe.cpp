@@ -6,6 +6,7 @@
 #include "certpath/failure.h"
 #include "certpath/probe_steps.h"
 #include "certpath/probe_handshake.h"
+#include "common/joined_text.h"
 
 namespace veskcheck {
 namespace {
@@ -28,12 +29,10 @@ std::u16string probeCertificatePath(const std::u16string& peerIp, std::uint16_t 
         deadline.check();
         return handshakeAndDescribe(peerIp, port, hostName, deadline);
     } catch (const Failure& failure) {
-        return std::u16string(chainWords::failure) + std::u16string(failure.step) +
-               std::u16string(chainWords::failureCode) + statusCodeText(failure.code) +
-               std::u16string(chainWords::failureEnd) + u"\r\n";
+        return joined({chainWords::failure, failure.step, chainWords::failureCode, statusCodeText(failure.code),
+                       chainWords::failureEnd, u"\r\n"});
     } catch (const std::exception&) {
-        return std::u16string(chainWords::failure) + std::u16string(chainWords::analysisFailed) +
-               std::u16string(chainWords::failureEndWithoutCode) + u"\r\n";
+        return joined({chainWords::failure, chainWords::analysisFailed, chainWords::failureEndWithoutCode, u"\r\n"});
     }
 }
 

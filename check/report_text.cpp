@@ -1,11 +1,11 @@
 #include "check/report_text.h"
 
 #include <cstdint>
-#include <initializer_list>
 
 #include "check/report_words.h"
 #include "common/ascii_text.h"
 #include "common/decimal_text.h"
+#include "common/joined_text.h"
 #include "tool_version.h"
 
 namespace veskcheck {
@@ -32,13 +32,6 @@ std::u16string_view classificationModeWord(ConnectionMode mode) {
 
 std::u16string_view certificateWord(const FetchOutcome& fetch) {
     return fetch.detail.empty() ? words::noCertificateWord : std::u16string_view(fetch.detail);
-}
-
-// The pieces joined, as one text.
-std::u16string joined(std::initializer_list<std::u16string_view> pieces) {
-    std::u16string text;
-    for (const std::u16string_view piece : pieces) text += piece;
-    return text;
 }
 
 // Each line followed by its line break.
