@@ -74,8 +74,8 @@ SecurityContext runHandshake(ProbeSocket& socket, Credentials& credentials, cons
         // The target name is declared writable, but the package only reads it.
         const SECURITY_STATUS status = InitializeSecurityContextW(
             credentials.addressOf(), first ? nullptr : context.addressOf(), const_cast<SEC_WCHAR*>(wideText(hostName)),
-            requestFlags, 0, SECURITY_NATIVE_DREP, first ? nullptr : &inputDescription, 0,
-            first ? context.put() : context.addressOf(), &outputDescription, &attributes, nullptr);
+            requestFlags, 0, SECURITY_NATIVE_DREP, first ? nullptr : &inputDescription, 0, context.addressOf(),
+            &outputDescription, &attributes, nullptr);
         const ContextBuffer token(outputBuffer.pvBuffer);
         if (status == SEC_E_OK) return context;
         if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_INCOMPLETE_MESSAGE) {

@@ -66,7 +66,8 @@ std::unique_ptr<ProbeSocket::Connection, ProbeSocket::ConnectionRelease> ProbeSo
 }
 
 int ProbeSocket::lookUpNumeric(const std::u16string& peerIp, std::uint16_t port) {
-    ADDRINFOW hints{};  // any family: AF_UNSPEC is zero
+    ADDRINFOW hints{};
+    hints.ai_family = AF_UNSPEC;
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     hints.ai_socktype = SOCK_STREAM;
     AddressList& addresses = connection_->addresses;
@@ -74,8 +75,6 @@ int ProbeSocket::lookUpNumeric(const std::u16string& peerIp, std::uint16_t port)
     if (result != 0) addresses.detach();  // a failed call leaves no list to free
     return result;
 }
-
-static_assert(AF_UNSPEC == 0);
 
 bool ProbeSocket::hasAddress() const { return connection_->addresses.get() != nullptr; }
 
