@@ -7,6 +7,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 log() { printf '%s: %s\n' "$(basename "$0")" "$*" >&2; }
 
+# The script's own comment block, from its second line to the first empty one, as its usage.
+usage() {
+    sed -n '2,/^$/s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+}
+
 source "$top/scripts/lib/curl.sh"
 
 # Installs those of the given Debian packages that are not installed yet; the package lists must
