@@ -269,15 +269,6 @@ def checked(problems):
     return Verdict(not problems, "ok" if not problems else "wrong", "\n".join(problems))
 
 
-def record(results, name, judge):
-    started = time.monotonic()
-    try:
-        verdict = judge()
-    except Exception:
-        verdict = Verdict(False, "error", traceback.format_exc())
-    results.record(name, verdict, time.monotonic() - started)
-
-
 def released(results, name, release):
     """Records the release run itself; true when it finished."""
     passed = release.returncode == 0
@@ -293,7 +284,7 @@ def run_suite(work, options, results):
     second = copy_source(work / "second-build" / "source-tree-b")
     dirty = dirty_checkout(work / "dirty")
     for name, tree, arguments, environment, words in refusal_rows(second, dirty, key, pki):
-        record(results, f"refuses {name}", lambda: refuses(tree, arguments, environment, words))
+        results.judge(f"refuses {name}", lambda: refuses(tree, arguments, environment, words))
 
     usual = ["--cdn-host", HOST, "--public-key", str(key)]
     with TimestampServer(work / "tsa", pki) as timestamps:
@@ -302,15 +293,15 @@ def run_suite(work, options, results):
                                      "--ca-file", str(pki.root)],
                              release_environment(SOURCE_DATE_EPOCH=epoch, TZ="UTC"))
     if released(results, "signed, time-stamped release", signed):
-        record(results, "signature and time stamp verify against the test root",
-               lambda: signature_verifies(signed, pki, timestamps))
-        record(results, "one flipped byte fails the verification",
-               lambda: flipped_byte_fails(signed, pki, work))
-        record(results, "dist holds the program, its notices, build facts and checksums",
-               lambda: checked(dist_complete(signed)))
+        results.judge("signature and time stamp verify against the test root",
+                      lambda: signature_verifies(signed, pki, timestamps))
+        results.judge("one flipped byte fails the verification",
+                      lambda: flipped_byte_fails(signed, pki, work))
+        results.judge("dist holds the program, its notices, build facts and checksums",
+                      lambda: checked(dist_complete(signed)))
         if options.wine_prefix:
-            record(results, "the signed program runs under Wine",
-                   lambda: signed_program_runs(signed, options.wine_prefix))
+            results.judge("the signed program runs under Wine",
+                          lambda: signed_program_runs(signed, options.wine_prefix))
         else:
             print("      the signed program is not run: no --wine-prefix for 32-bit programs", flush=True)
 
@@ -319,12 +310,12 @@ def run_suite(work, options, results):
                            release_environment(SOURCE_DATE_EPOCH=epoch, TZ="Asia/Shanghai", LC_ALL="C"),
                            with_host_name("vesk-second-builder"))
     if released(results, "unsigned release elsewhere, later, on another host", unsigned):
-        record(results, "an unsigned release says so", lambda: checked(says_unsigned(unsigned)))
+        results.judge("an unsigned release says so", lambda: checked(says_unsigned(unsigned)))
         if signed.returncode == 0:
-            record(results, "the two unsigned programs are the same bytes",
-                   lambda: same_bytes(signed, unsigned, epoch))
-            record(results, "no build folder in the program",
-                   lambda: checked(no_build_folders((signed, unsigned))))
+            results.judge("the two unsigned programs are the same bytes",
+                          lambda: same_bytes(signed, unsigned, epoch))
+            results.judge("no build folder in the program",
+                          lambda: checked(no_build_folders((signed, unsigned))))
 
 
 def main():

@@ -122,6 +122,15 @@ class Results:
     def fail(self, name, details):
         self.record(name, Verdict(False, "", details), 0.0)
 
+    def judge(self, name, judge):
+        """Records what `judge()` answers, timed; an exception in it is a failed case."""
+        started = time.monotonic()
+        try:
+            verdict = judge()
+        except Exception:
+            verdict = Verdict(False, "error", traceback.format_exc())
+        self.record(name, verdict, time.monotonic() - started)
+
     def finish(self):
         """Prints the closing lines; returns the exit code."""
         print(f"{self.suite}: total {time.monotonic() - self._started:.1f} s", flush=True)
@@ -167,12 +176,7 @@ def run_server_group(space, server, group, run_case, results):
             results.fail(case.name, "server start failed:\n" + traceback.format_exc())
         return
     for case in group:
-        started = time.monotonic()
-        try:
-            verdict = run_case(space, case)
-        except Exception:
-            verdict = Verdict(False, "error", traceback.format_exc())
-        results.record(case.name, verdict, time.monotonic() - started)
+        results.judge(case.name, lambda: run_case(space, case))
 
 
 def arguments(description):
