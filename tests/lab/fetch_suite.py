@@ -221,13 +221,24 @@ def outcome_problems(case, expect, outcome):
             for key, value in wanted.items() if outcome.get(key) != value]
 
 
-def timing_problems(expect, outcome, wall_ms):
+def phase_order(mode):
+    """The pairs of phase times whose order libcurl guarantees where both were recorded. The
+    handshake always follows the connect. The name lookup precedes the connect only when one
+    address family is asked: with both, libcurl connects as soon as the first usable answer is in
+    and stamps the lookup when the last one arrives, which may be after the connect, after the
+    handshake, or never."""
+    order = [("connectMs", "tlsMs")]
+    if mode == "ipv4":
+        order.insert(0, ("dnsMs", "connectMs"))
+    return order
+
+
+def timing_problems(case, expect, outcome, wall_ms):
     problems = []
     dns, connect, tls, elapsed = (outcome[key]
                                   for key in ("dnsMs", "connectMs", "tlsMs", "elapsedMs"))
-    for (first, a), (second, b) in ((("dnsMs", dns), ("connectMs", connect)),
-                                    (("connectMs", connect), ("tlsMs", tls)),
-                                    (("dnsMs", dns), ("tlsMs", tls))):
+    for first, second in phase_order(case.mode):
+        a, b = outcome[first], outcome[second]
         if a and b and a > b:
             problems.append(f"{first} {a} > {second} {b}")
     if expect.reached == NOTHING and (connect or tls):
@@ -278,7 +289,7 @@ def judge(case, expect, run, events, space, host):
     for key in NUMERIC:
         outcome[key] = int(outcome[key])
     problems = (outcome_problems(case, expect, outcome)
-                + timing_problems(expect, outcome, run.seconds * 1000)
+                + timing_problems(case, expect, outcome, run.seconds * 1000)
                 + log_problems(case, expect, events, host)
                 + (case.confirm(space, host) if case.confirm else []))
     summary = (f"curl={outcome['curlCode']} http={outcome['httpStatus']} "
