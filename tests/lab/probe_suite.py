@@ -187,30 +187,34 @@ def block_problems(case, lines, certificates):
     return problems
 
 
-def settled_events(space, mark, reached):
-    """The server's events of this case once every connection it logged has ended: the probe
-    may finish before the server has logged the handshake it completed."""
+def settled_events(space, mark):
+    """The server's events of this case once every connection it logged has ended (the probe
+    may finish before the server has logged the handshake it completed), and a problem when
+    they did not end in time."""
     if not space.server:
-        return []
-    if reached == NOTHING:
-        # A connection the probe should not have made may be logged just after it ended.
-        time.sleep(0.3)
+        return [], []
     deadline = time.monotonic() + LOG_SETTLE_SECONDS
     while True:
         events = space.server.events(mark)
         opened = {e["conn"] for e in events if e["event"] == "connection"}
         ended = {e["conn"] for e in events if e["event"] == "closed"}
-        if opened <= ended or time.monotonic() > deadline:
-            return events
+        if opened <= ended:
+            return events, []
+        if time.monotonic() > deadline:
+            return events, [f"the server's connections {sorted(opened - ended)} had not ended "
+                            f"{LOG_SETTLE_SECONDS} s after the probe"]
         time.sleep(0.05)
 
 
-def log_problems(case, events, host):
+def log_problems(case, events, accepted, host):
     connections = [e for e in events if e["event"] == "connection"]
     handshakes = [e for e in events if e["event"] == "handshake"]
     requests = [e for e in events if e["event"] == "request"]
     if case.reached == NOTHING:
-        return [f"the server logged {len(connections)} connection(s)"] if connections else []
+        if connections or accepted:
+            return [f"the kernel set up {accepted} connection(s), "
+                    f"the server logged {len(connections)}"]
+        return []
     problems = []
     peers = [e["peer"] for e in connections]
     if peers != [case.address]:
@@ -247,19 +251,21 @@ def run_case_for(lab):
         address = lab.host if case.address == HOST else case.address
         case = replace(case, address=address)
         mark = space.server.mark() if space.server else 0
+        accepted = space.accepted_connections()
         run = space.run(tool, [address, lab.host, *case.options], TOOL_TIMEOUT)
-        events = settled_events(space, mark, case.reached)
+        accepted = space.accepted_connections() - accepted
+        events, problems = settled_events(space, mark)
         lines = run.stdout.splitlines()
         # The Windows runtime ends its lines in CR LF.
         elapsed = re.search(r"^elapsedMs=(\d+)\r?$", run.stderr, re.MULTILINE)
         if run.returncode != 0 or not elapsed:
-            problems = [f"exit code {run.returncode}, no elapsedMs"]
+            problems.append(f"exit code {run.returncode}, no elapsedMs")
             summary = "no block"
         else:
             elapsed = int(elapsed.group(1))
-            problems = (block_problems(case, lines, certificates)
-                        + elapsed_problems(elapsed, run.seconds * 1000, case.elapsed)
-                        + log_problems(case, events, lab.host))
+            problems += (block_problems(case, lines, certificates)
+                         + elapsed_problems(elapsed, run.seconds * 1000, case.elapsed)
+                         + log_problems(case, events, accepted, lab.host))
             summary = summary_of(lines, elapsed)
         return Verdict.judged(problems, summary, run, events)
 

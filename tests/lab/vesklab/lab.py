@@ -200,6 +200,15 @@ class LabNamespace:
             self.server.close()
             self.server = None
 
+    def accepted_connections(self):
+        """How many TCP connections the kernel has set up for listeners in this namespace so far
+        (its Tcp PassiveOpens count). Unlike a server's log, which a server thread writes some
+        time after, the count has risen before the client could send anything: the way to tell
+        that a program made no connection at all."""
+        snmp = self.namespace.run(["cat", "/proc/net/snmp"], check=True).stdout
+        names, values = (line.split() for line in snmp.splitlines() if line.startswith("Tcp:"))
+        return int(values[names.index("PassiveOpens")])
+
     def run(self, program, arguments, timeout, env=None):
         """Runs a program of the build inside the namespace; `env` adds variables."""
         command = self.runner.command(program, arguments)
