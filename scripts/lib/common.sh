@@ -13,6 +13,26 @@ usage() {
     exit 2
 }
 
+# Runs a command as one phase of a run; when VESK_PHASE_LOG names a file, adds the phase's name and
+# wall time in seconds to it, whether the command passed or not. Returns the command's status.
+timed() {
+    local name=$1 started=$SECONDS status=0
+    shift
+    "$@" || status=$?
+    if [ -n "${VESK_PHASE_LOG:-}" ]; then
+        printf '%s\t%s\n' "$name" "$((SECONDS - started))" >> "$VESK_PHASE_LOG"
+    fi
+    return $status
+}
+
+# Prints the phases recorded in VESK_PHASE_LOG, one line each: 'phase NAME: N s'.
+print_phases() {
+    local name seconds
+    while IFS=$'\t' read -r name seconds; do
+        printf 'phase %s: %s s\n' "$name" "$seconds"
+    done < "$VESK_PHASE_LOG"
+}
+
 source "$top/scripts/lib/curl.sh"
 
 # Installs those of the given Debian packages that are not installed yet; the package lists must
