@@ -18,8 +18,10 @@ curl_debian_sources=("8.21.0=8.21.0-2" "8.14.1=8.14.1-2+deb13u5")
 curl_version_file=$top/build/libcurl-version
 
 # HTTP and HTTPS only, and none of the optional libraries: what the updater's download needs.
+# Built as one unit per folder (curl's unity mode) and without dependency tracking: each build is
+# made once, from scratch.
 curl_configure_common=(
-    --disable-shared --enable-static
+    --disable-shared --enable-static --enable-unity --disable-dependency-tracking
     --disable-ftp --disable-file --disable-ldap --disable-ldaps --disable-rtsp --disable-dict
     --disable-telnet --disable-tftp --disable-pop3 --disable-imap --disable-smb --disable-smtp
     --disable-gopher --disable-mqtt --disable-websockets --disable-manual --disable-docs
@@ -29,12 +31,14 @@ curl_configure_common=(
 )
 
 # Prints the cache folder of the libcurl build for a target (i686-w64-mingw32, x86_64-w64-mingw32
-# or native) of the given version.
+# or native) of the given version. The name ends with a digest of the configure options, so that a
+# cache made with other options is never taken for this build.
 curl_prefix() {
-    local target=$1 version=$2
+    local target=$1 version=$2 options
+    options=$(printf '%s\n' "${curl_configure_common[@]}" | sha256sum | cut -c1-8)
     case $target in
-        native) echo "$VESK_CACHE/curl-$version-x86_64-linux-gnu-openssl" ;;
-        *) echo "$VESK_CACHE/curl-$version-$target-schannel" ;;
+        native) echo "$VESK_CACHE/curl-$version-x86_64-linux-gnu-openssl-$options" ;;
+        *) echo "$VESK_CACHE/curl-$version-$target-schannel-$options" ;;
     esac
 }
 
@@ -155,13 +159,27 @@ curl_build_target() {
     touch "$prefix/.built"
 }
 
+# Builds the given targets at the same time, each a phase of its own; fails when one failed.
+curl_build_targets() {
+    local target jobs=() job failed=0
+    for target in "$@"; do
+        timed "libcurl $target" curl_build_target "$target" &
+        jobs+=($!)
+    done
+    for job in "${jobs[@]}"; do
+        wait "$job" || failed=1
+    done
+    return $failed
+}
+
+curl_record_version() {
+    mkdir -p "$(dirname "$curl_version_file")"
+    echo "$curl_version" > "$curl_version_file"
+}
+
 # Makes libcurl ready for the given targets and records the version for scripts/build.
 curl_setup() {
     curl_choose_release "$@"
-    local target
-    for target in "$@"; do
-        curl_build_target "$target"
-    done
-    mkdir -p "$(dirname "$curl_version_file")"
-    echo "$curl_version" > "$curl_version_file"
+    curl_build_targets "$@"
+    curl_record_version
 }
