@@ -27,11 +27,11 @@ def main(folder):
     failures = collections.Counter()
     cases = collections.defaultdict(collections.Counter)
     for line in (folder / "runs.tsv").read_text().splitlines():
-        round_number, suite, status = line.split("\t")
+        output, suite, status = line.split("\t")
         runs[suite] += 1
         if status != "passed":
             failures[suite] += 1
-            named = failed_cases(folder / f"round-{round_number}" / f"{suite}.log")
+            named = failed_cases(Path(output))
             cases[suite].update(named or ["(no case named)"])
     print(f"{'suite':<20} {'runs':>4} {'failed':>6}  cases that failed at least once")
     for suite in runs:
