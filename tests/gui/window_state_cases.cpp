@@ -129,7 +129,8 @@ HWND focusOf(const Session& s) {
 }
 
 // Presses Tab (with Shift when `backwards`) in the window's thread, as the keyboard would: the
-// threads share their input state for the moment, so the window's IsDialogMessageW sees Shift.
+// threads share their input state until the focus has moved, so the window's IsDialogMessageW
+// sees Shift however late it takes the key.
 void pressTab(const Session& s, bool backwards) {
     const DWORD windowThread = GetWindowThreadProcessId(s.main(), nullptr);
     AttachThreadInput(GetCurrentThreadId(), windowThread, TRUE);
@@ -140,7 +141,7 @@ void pressTab(const Session& s, bool backwards) {
     const HWND from = focusOf(s) != nullptr ? focusOf(s) : s.main();
     PostMessageW(from, WM_KEYDOWN, VK_TAB, 1);
     PostMessageW(from, WM_KEYUP, VK_TAB, static_cast<LPARAM>(0xC0000001));
-    waitFor([&] { return focusOf(s) != from; }, milliseconds(500));
+    waitFor([&] { return focusOf(s) != from; }, stateSettles);
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
     AttachThreadInput(GetCurrentThreadId(), windowThread, FALSE);
@@ -162,7 +163,7 @@ void tabMovesAmongTabStops(Case& c) {
     for (const auto& press : presses) {
         const int from = GetDlgCtrlID(focusOf(s));
         pressTab(s, press.backwards);
-        c.verdict.expect(waitFor([&] { return focusOf(s) == press.lands; }, milliseconds(1000)),
+        c.verdict.expect(waitFor([&] { return focusOf(s) == press.lands; }, stateSettles),
                          std::string(press.backwards ? "Shift+Tab" : "Tab") + " from control " + std::to_string(from) +
                              " went to " + std::to_string(GetDlgCtrlID(focusOf(s))) + ", wanted " +
                              std::to_string(GetDlgCtrlID(press.lands)));
