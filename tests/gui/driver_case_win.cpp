@@ -38,6 +38,21 @@ std::vector<std::string> words(const std::string& text) {
     return words;
 }
 
+// The lines of a facts file; a last line without its line end is not yet complete.
+std::vector<std::string> factsLines(const std::vector<unsigned char>& bytes) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const unsigned char c : bytes) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::string quoted(const std::u16string& text) {
@@ -124,22 +139,21 @@ bool Session::waitForStatus(const std::u16string& status, milliseconds timeout) 
 }
 
 Facts Session::facts(WPARAM request, LPARAM size) const {
-    DeleteFileW(wideText(factsFile_));
     PostMessageW(main_, RegisterWindowMessageW(factsMessageName), request, size);
-    const bool written =
-        waitFor([&] { return GetFileAttributesW(wideText(factsFile_)) != INVALID_FILE_ATTRIBUTES; }, stateSettles);
-    verdict_.expect(written, "no facts from the test build");
+    // The file is replaced whole by each answer; it is this request's once it names its number.
+    // Seeing the name is not enough: until the test build's rename has closed its handle (opened
+    // for deletion), an open for reading that does not share deletion fails and reads nothing.
+    const std::string answer = std::to_string(++factsAsked_);
     std::vector<std::string> lines;
-    std::string line;
-    for (const unsigned char c : written ? fileBytes(factsFile_) : std::vector<unsigned char>{}) {
-        if (c != '\n') {
-            line += static_cast<char>(c);
-            continue;
-        }
-        lines.push_back(std::move(line));
-        line.clear();
-    }
-    return Facts(std::move(lines));
+    const bool answered = waitFor(
+        [&] {
+            lines = factsLines(fileBytes(factsFile_));
+            return !lines.empty() && lines.front() == "answer " + answer;
+        },
+        stateSettles);
+    verdict_.expect(answered, "no facts from the test build for request " + answer + " (the file's first line: " +
+                                  (lines.empty() ? std::string("none") : lines.front()) + ")");
+    return Facts(answered ? std::move(lines) : std::vector<std::string>{});
 }
 
 HWND Session::waitForDialog(milliseconds timeout) const {

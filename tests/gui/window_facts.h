@@ -7,6 +7,8 @@
 // The driver posts the registered message `factsMessageName` to the main window; the test build
 // writes the facts file and answers nothing else. wParam 0 asks for the facts as they are; wParam
 // 1 first resizes the window to LOWORD(lParam) × HIWORD(lParam), as a user dragging its frame would.
+// The file's first line, "answer N", numbers the requests the test build has answered, so that the
+// driver knows the file in front of it answers its latest request.
 #include <windows.h>
 
 #include <string>

@@ -16,6 +16,7 @@ namespace {
 // A hook procedure has no context of its own: what it needs is set once by the reporter.
 UINT factsMessage = 0;
 std::u16string factsFile;
+int answered = 0;
 
 // Texts go on one line each: backslash, CR and LF are written as \\, \r and \n.
 std::string escaped(const std::u16string& text) {
@@ -121,7 +122,7 @@ void writeFacts(const std::string& text) {
     std::ofstream file(std::filesystem::path(veskcheck::wideText(partial)), std::ios::binary);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
     file.close();
-    // The driver waits for the file to appear: it must appear complete.
+    // The driver reads the file as soon as it names the latest request: it must appear complete.
     if (!file.fail())
         MoveFileExW(veskcheck::wideText(partial), veskcheck::wideText(factsFile), MOVEFILE_REPLACE_EXISTING);
 }
@@ -132,7 +133,7 @@ LRESULT CALLBACK answer(int code, WPARAM removed, LPARAM parameter) {
         if (message->wParam == factsAfterResize)
             SetWindowPos(message->hwnd, nullptr, 0, 0, LOWORD(message->lParam), HIWORD(message->lParam),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        writeFacts(facts(message->hwnd));
+        writeFacts("answer " + number(++answered) + "\n" + facts(message->hwnd));
         message->message = WM_NULL;
     }
     return CallNextHookEx(nullptr, code, removed, parameter);
