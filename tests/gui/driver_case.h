@@ -100,7 +100,7 @@ private:
     Verdict& verdict_;
     Program program_;
     std::u16string factsFile_;
-    mutable int factsAsked_ = 0;
+    mutable unsigned factsAsked_ = 0;
     HWND main_ = nullptr;
     std::array<HWND, controlCount> controls_{};
 };

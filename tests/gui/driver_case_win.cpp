@@ -140,20 +140,18 @@ bool Session::waitForStatus(const std::u16string& status, milliseconds timeout) 
 
 Facts Session::facts(WPARAM request, LPARAM size) const {
     PostMessageW(main_, RegisterWindowMessageW(factsMessageName), request, size);
-    // The file is replaced whole by each answer; it is this request's once it names its number.
+    const std::u16string answerFile = factsAnswerFile(factsFile_, ++factsAsked_);
     // Seeing the name is not enough: until the test build's rename has closed its handle (opened
     // for deletion), an open for reading that does not share deletion fails and reads nothing.
-    const std::string answer = std::to_string(++factsAsked_);
     std::vector<std::string> lines;
     const bool answered = waitFor(
         [&] {
-            lines = factsLines(fileBytes(factsFile_));
-            return !lines.empty() && lines.front() == "answer " + answer;
+            lines = factsLines(fileBytes(answerFile));
+            return !lines.empty();
         },
         stateSettles);
-    verdict_.expect(answered, "no facts from the test build for request " + answer + " (the file's first line: " +
-                                  (lines.empty() ? std::string("none") : lines.front()) + ")");
-    return Facts(answered ? std::move(lines) : std::vector<std::string>{});
+    verdict_.expect(answered, "no facts from the test build in " + quoted(answerFile));
+    return Facts(std::move(lines));
 }
 
 HWND Session::waitForDialog(milliseconds timeout) const {

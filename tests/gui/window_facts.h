@@ -5,14 +5,15 @@
 // from inside the window's test build.
 //
 // The driver posts the registered message `factsMessageName` to the main window; the test build
-// writes the facts file and answers nothing else. wParam 0 asks for the facts as they are; wParam
-// 1 first resizes the window to LOWORD(lParam) × HIWORD(lParam), as a user dragging its frame would.
-// The file's first line, "answer N", numbers the requests the test build has answered, so that the
-// driver knows the file in front of it answers its latest request.
+// answers the Nth request (from 1) with a file of its own, `factsAnswerFile(factsFile, N)`, and
+// answers nothing else. wParam 0 asks for the facts as they are; wParam 1 first resizes the window
+// to LOWORD(lParam) × HIWORD(lParam), as a user dragging its frame would. A file per answer, never
+// replaced: a reader holding one answer open cannot keep the next from being written.
 #include <windows.h>
 
 #include <string>
 
+#include "common/decimal_text.h"
 #include "common/owned.h"
 
 namespace vesktest {
@@ -20,6 +21,10 @@ namespace vesktest {
 inline constexpr wchar_t factsMessageName[] = L"VeskWindowTestFacts";
 inline constexpr WPARAM factsAsTheyAre = 0;
 inline constexpr WPARAM factsAfterResize = 1;
+
+inline std::u16string factsAnswerFile(const std::u16string& factsFile, unsigned request) {
+    return factsFile + u"." + veskcheck::decimalText(request);
+}
 
 // Installs the answering hook on the calling (GUI) thread for as long as it lives.
 class WindowFactsReporter {

@@ -16,7 +16,7 @@ namespace {
 // A hook procedure has no context of its own: what it needs is set once by the reporter.
 UINT factsMessage = 0;
 std::u16string factsFile;
-int answered = 0;
+unsigned answered = 0;
 
 // Texts go on one line each: backslash, CR and LF are written as \\, \r and \n.
 std::string escaped(const std::u16string& text) {
@@ -117,14 +117,13 @@ std::string facts(HWND main) {
     return text + messageBoxes(main);
 }
 
-void writeFacts(const std::string& text) {
-    const std::u16string partial = factsFile + u".partial";
+void writeFacts(const std::u16string& answerFile, const std::string& text) {
+    const std::u16string partial = answerFile + u".partial";
     std::ofstream file(std::filesystem::path(veskcheck::wideText(partial)), std::ios::binary);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
     file.close();
-    // The driver reads the file as soon as it names the latest request: it must appear complete.
-    if (!file.fail())
-        MoveFileExW(veskcheck::wideText(partial), veskcheck::wideText(factsFile), MOVEFILE_REPLACE_EXISTING);
+    // The driver reads the answer as soon as it appears: it must appear complete.
+    if (!file.fail()) MoveFileExW(veskcheck::wideText(partial), veskcheck::wideText(answerFile), 0);
 }
 
 LRESULT CALLBACK answer(int code, WPARAM removed, LPARAM parameter) {
@@ -133,7 +132,7 @@ LRESULT CALLBACK answer(int code, WPARAM removed, LPARAM parameter) {
         if (message->wParam == factsAfterResize)
             SetWindowPos(message->hwnd, nullptr, 0, 0, LOWORD(message->lParam), HIWORD(message->lParam),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        writeFacts("answer " + number(++answered) + "\n" + facts(message->hwnd));
+        writeFacts(factsAnswerFile(factsFile, ++answered), facts(message->hwnd));
         message->message = WM_NULL;
     }
     return CallNextHookEx(nullptr, code, removed, parameter);
