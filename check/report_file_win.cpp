@@ -28,24 +28,26 @@ bool writeReport(HANDLE file, const std::u16string& text) {
            writeAll(file, text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t))) && FlushFileBuffers(file);
 }
 
-// The file goes when our handle closes, whatever has since been done with its name.
-void deleteOnClose(HANDLE file) {
+// Whether the file goes when our handle closes, whatever has since been done with its name.
+bool setDeleteOnClose(HANDLE file, bool deleteIt) {
     FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
 }  // namespace
 
+// The new file is marked for deletion before its first byte, and the mark is taken back only once
+// the whole report is flushed: every way out before that (a failed write or flush, the mark not
+// taken back, the process ended) removes it when its handle closes. A file system that refuses the
+// mark refuses any deletion, so the report is not written there and the file stays empty. Closing
+// comes after the flush and cannot change the file's bytes, so its result does not count.
 bool writeReportFile(const std::filesystem::path& path, const std::u16string& text) {
-    // DELETE access lets a half-written file be removed through this handle.
-    FileHandle file(
+    // DELETE access lets the file be removed through this handle.
+    const FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    const bool complete = writeReport(file.get(), text);
-    if (!complete) deleteOnClose(file.get());
-    // Closing is the last step of writing, so its result counts.
-    return CloseHandle(file.detach()) && complete;
+    return file && setDeleteOnClose(file.get(), true) && writeReport(file.get(), text) &&
+           setDeleteOnClose(file.get(), false);
 }
 
 }  // namespace veskcheck

@@ -16,9 +16,10 @@ the certificate section with the names and fingerprints of the lab's certificate
 classification lines, footer) and by pattern where the value is the platform's (time stamps, which
 must fall within the run, system and component texts, timings, socket and TLS codes). The table
 covers every advice text that each build can reach; the rest (certificate categories, which only
-Schannel's texts name, and the texts of an unfinished run) belong to the unit tests. Two more cases
-hold the file rules: an existing report file and a missing folder both give exit code 2, and
-nothing is written.
+Schannel's texts name, and the texts of an unfinished run) belong to the unit tests. More cases
+hold the file rules: an existing report file (in the work folder and on a FUSE mount), a missing
+folder and a full disk all give exit code 2, and nothing is written or changed; on the FUSE mount,
+which cannot hold an unnamed file, a whole report is written too.
 
 `--scenario NAME` runs one scenario once (the report goes to FILE, which must not exist), prints
 whether the report is what the scenario expects, and exits with the program's exit code;

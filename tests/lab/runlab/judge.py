@@ -11,7 +11,7 @@ from vesklab.suite import TICK_MS, Verdict
 from vesklab.wine import windows_path
 
 from runlab.expected import Certificates, expected_lines, fetch_log
-from runlab.model import FileRule
+from runlab.model import FULL_DISK, FUSE, MISSING_FOLDER, REPORTS, FileRule
 from runlab.reader_check import reader_problems
 from runlab.scenarios import for_build
 from runlab.texts import STAMP
@@ -101,7 +101,8 @@ class Runner:
         self.reports = lab.work / "reports"
         self.reports.mkdir(exist_ok=True)
         self.certificates = Certificates(lab.pki.folder, lab.host)
-        self.full_folder = lab.full_folder("full-disk")
+        self.folders = {REPORTS: self.reports, MISSING_FOLDER: self.reports / "missing-folder",
+                        FULL_DISK: lab.full_folder("full-disk"), FUSE: lab.fuse_folder("fuse")}
         # What the last case did, for a caller that runs one scenario on its own.
         self.exit_code = None
         self.problems = []
@@ -119,7 +120,7 @@ class Runner:
         case = for_build(case, self.lab.build)
         if isinstance(case, FileRule):
             return self.run_file_rule(space, case)
-        report = Path(report).absolute() if report else self.reports / f"{case.name}.txt"
+        report = Path(report).absolute() if report else self.folders[case.folder] / f"{case.name}.txt"
         run, started, ended = self.run_program(space, report)
         summary = f"exit {run.returncode}, {run.seconds:.2f} s"
         if run.returncode != 0 or not report.is_file():
@@ -135,18 +136,14 @@ class Runner:
                        "\n".join([*self.problems, "report:", text.replace("\r\n", "\n")]))
 
     def run_file_rule(self, space, case):
-        if case.full_disk:
-            report = self.full_folder / f"{case.name}.txt"
-        elif case.existing is None:
-            report = self.reports / "missing-folder" / "report.txt"
-        else:
-            report = self.reports / f"{case.name}.txt"
+        report = self.folders[case.folder] / f"{case.name}.txt"
+        if case.existing is not None:
             report.write_bytes(case.existing)
         run, _, _ = self.run_program(space, report)
         problems = [] if run.returncode == 2 else [f"exit code {run.returncode}, expected 2"]
-        if case.full_disk and report.exists():
-            problems.append("a half-written report was left on the full disk")
-        elif case.existing is None and not case.full_disk and report.parent.exists():
+        if case.existing is None and report.exists():
+            problems.append("a half-written report was left behind")
+        if case.folder == MISSING_FOLDER and report.parent.exists():
             problems.append(f"{report.parent} was created")
         if case.existing is not None and report.read_bytes() != case.existing:
             problems.append("the existing report file was changed")

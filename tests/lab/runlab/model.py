@@ -58,6 +58,11 @@ def both(mode_at):
     return (mode_at(V4), mode_at(V6))
 
 
+# Where a case's report goes: the lab's work folder, a folder that does not exist, a disk with no
+# room left, or a FUSE mount, which cannot hold an unnamed file.
+REPORTS, MISSING_FOLDER, FULL_DISK, FUSE = "reports", "missing folder", "full disk", "fuse"
+
+
 @dataclass(frozen=True)
 class Scenario:
     name: str
@@ -68,6 +73,7 @@ class Scenario:
     addresses: tuple = BOTH
     probes: tuple = None       # per probed address; None: SERVER_CHAIN for every one
     seconds: tuple = None      # (lowest, highest) wall time of the program, when bounded
+    folder: str = REPORTS      # where the report goes
     windows: dict = field(default_factory=dict)   # fields that differ under Wine
 
 
@@ -76,7 +82,7 @@ class FileRule:
     """A run whose report cannot be created: exit code 2, nothing written or changed."""
     name: str
     about: str
-    existing: bytes = None     # the earlier file at the report path; None: its folder is missing
-    full_disk: bool = False    # the report path is on a disk with no room left
+    existing: bytes = None     # the earlier file at the report path; None: there is none
+    folder: str = REPORTS      # where the report goes
     addresses: tuple = BOTH
     server: ServerSetup = None

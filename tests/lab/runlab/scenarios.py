@@ -8,8 +8,9 @@ from vesklab.lab import TOP, ServerSetup, route
 from vesklab.pki import CHAINS
 from vesklab.suite import FailureCategory as C
 
-from runlab.model import (HANDSHAKE_TIMEOUT, SERVER_CHAIN, V4, V6, FileRule, ProbeFailed, Scenario,
-                          both, manifest_failed, signature_failed, verified)
+from runlab.model import (FULL_DISK, FUSE, HANDSHAKE_TIMEOUT, MISSING_FOLDER, SERVER_CHAIN, V4, V6,
+                          FileRule, ProbeFailed, Scenario, both, manifest_failed, signature_failed,
+                          verified)
 from runlab.texts import ADVICE, READER_NAMES
 
 SIGNING_KEY = TOP / "tests/keys/manifest-test.key.pem"
@@ -58,6 +59,10 @@ def build_cases(host):
                  "all ok"),
         FileRule("report-exists", "the report file exists already",
                  existing=b"an earlier report\n", server=cdn),
+        Scenario("ok-on-fuse", "as ok, with the report on a FUSE mount, which has no unnamed files",
+                 cdn, both(verified), "all ok", folder=FUSE),
+        FileRule("report-exists-on-fuse", "the report file exists already on a FUSE mount",
+                 existing=b"an earlier report\n", server=cdn, folder=FUSE),
         Scenario("ipv6-only", "the server listens on ::1 only: only system-chosen addressing works",
                  server("ipv6-only", listen=(V6,)),
                  (manifest_failed(7, 0, C.CONNECT_FAILED), verified(V6)), "system-chosen worked"),
@@ -123,8 +128,9 @@ def build_cases(host):
                  seconds=(5.9, 30)),
         Scenario("nothing-listening", "the name resolves, but no server listens", None,
                  both(lambda _: manifest_failed(7, 0, C.CONNECT_FAILED)), "no connection"),
-        FileRule("report-folder-missing", "the report file's folder does not exist"),
-        FileRule("report-disk-full", "the report file's disk has no room left", full_disk=True),
+        FileRule("report-folder-missing", "the report file's folder does not exist",
+                 folder=MISSING_FOLDER),
+        FileRule("report-disk-full", "the report file's disk has no room left", folder=FULL_DISK),
         Scenario("no-name", "the name does not resolve", None,
                  both(lambda _: manifest_failed(6, 0, C.DNS_FAILED)), "no connection",
                  addresses=()),

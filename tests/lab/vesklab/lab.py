@@ -286,6 +286,18 @@ class Lab:
         (folder / "filler").write_bytes(bytes(size))
         return folder
 
+    def fuse_folder(self, name):
+        """A folder on a FUSE mount (bindfs over a folder of the work folder): like vfat, exFAT,
+        NFS and SMB, it cannot hold an unnamed file, so a program has to write its files in place
+        there. Made before the lab's namespaces, as `full_folder` is; unmounted when the lab
+        ends, which also ends bindfs."""
+        source, folder = self.work / f"{name}-source", self.work / name
+        source.mkdir()
+        folder.mkdir()
+        subprocess.run(["bindfs", str(source), str(folder)], check=True, capture_output=True)
+        self._mounts.append(folder)
+        return folder
+
     @property
     def program_env(self):
         return self.wine_prefix.env if self.wine_prefix else dict(os.environ)
