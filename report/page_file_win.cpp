@@ -30,7 +30,8 @@ bool writeAll(HANDLE file, std::string_view bytes) {
 }  // namespace
 
 // The new file is marked to go when our handle closes and kept only once it is whole and on the
-// disk, so whatever fails (even the process) removes it through our own handle, never by name.
+// disk, so whatever fails (even the process) removes it through our own handle, never by name. A
+// file system that cannot mark a file so leaves it empty: never part of a page.
 bool writeNewPage(const std::filesystem::path& path, std::string_view page) {
     FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
