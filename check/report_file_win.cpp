@@ -2,18 +2,10 @@
 
 #include <windows.h>
 
-#include "common/owned.h"
+#include "common/file_handle_win.h"
 
 namespace veskcheck {
 namespace {
-
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle none() { return INVALID_HANDLE_VALUE; }
-    static bool holds(Handle h) { return h != INVALID_HANDLE_VALUE; }
-    static void release(Handle h) { CloseHandle(h); }
-};
-using FileHandle = Owner<FileHandleTraits>;
 
 bool writeAll(HANDLE file, const void* data, DWORD length) {
     DWORD written = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "common/utf8_encode.h"
+#include "report/control_characters.h"
+#include "report/file_name.h"
 
 namespace veskreport {
 namespace {
@@ -62,42 +64,37 @@ std::string tallySection(const Tally& tally) {
     return html + "</table>\n" + barChart(tally) + "</div>\n";
 }
 
-std::string reportsTable(const std::vector<ReadReport>& reports) {
-    std::string html =
-        "<h2>reports</h2>\n<table><tr><th>file</th><th>final categories</th><th>advice</th>"
-        "<th>system</th><th>untrusted roots</th><th>compatibility layer</th></tr>\n";
-    for (const ReadReport& report : reports) {
-        std::string roots;
-        for (const std::u16string& issuer : untrustedRootIssuers(report.record))
-            roots += (roots.empty() ? "" : "; ") + veskcheck::utf8FromUtf16(issuer);
-        const auto& wine = report.record.wineVersion;
-        html += "<tr>" + cell(fileName(report.file)) + cell(categoriesText(report.record)) +
-                cell(adviceText(report.record)) + cell(systemText(report.record)) + cell(roots) +
-                cell(wine ? "Wine " + veskcheck::utf8FromUtf16(*wine) : "") + "</tr>\n";
-    }
-    return html + "</table>\n";
-}
-
 }  // namespace
 
+// The characters a terminal must not be given are the ones a page must not show either.
 std::string htmlEscaped(std::string_view utf8) {
+    const std::string plain = terminalSafe(utf8);
     std::string escaped;
-    escaped.reserve(utf8.size());
-    for (const char c : utf8) {
+    escaped.reserve(plain.size());
+    for (const char c : plain) {
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
         case '\'': escaped += "&#39;"; break;
-        default: escaped += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? "\xEF\xBF\xBD" : std::string(1, c);
+        default: escaped += c;
         }
     }
     return escaped;
 }
 
-std::string htmlPage(const std::vector<ReadReport>& reports) {
-    const Summary summary = summarise(reports);
+std::string reportRow(const ReadReport& report) {
+    std::string roots;
+    for (const std::u16string& issuer : untrustedRootIssuers(report.record))
+        roots += (roots.empty() ? "" : "; ") + veskcheck::utf8FromUtf16(issuer);
+    const auto& wine = report.record.wineVersion;
+    return "<tr>" + cell(fileName(report.file)) + cell(categoriesText(report.record)) +
+           cell(adviceText(report.record)) + cell(systemText(report.record)) + cell(roots) +
+           cell(wine ? "Wine " + veskcheck::utf8FromUtf16(*wine) : "") + "</tr>\n";
+}
+
+std::string htmlPage(const Summary& summary, std::string_view reportRows) {
     std::string html = pageStart;
     html +=
         "<h1>vesk-check reports</h1>\n<p id=\"report-count\">reports: " + std::to_string(summary.reports) + "</p>\n";
@@ -106,8 +103,11 @@ std::string htmlPage(const std::vector<ReadReport>& reports) {
     for (const FetchTime& time : summary.fetchTimes)
         html += "<tr>" + cell(time.mode) + cell(std::to_string(time.medianMs) + " ms", "count") +
                 cell(std::to_string(time.fetches), "count") + "</tr>\n";
-    html += "</table>\n" + reportsTable(reports);
-    return html + "</body>\n</html>\n";
+    html +=
+        "</table>\n<h2>reports</h2>\n<table><tr><th>file</th><th>final categories</th><th>advice</th>"
+        "<th>system</th><th>untrusted roots</th><th>compatibility layer</th></tr>\n";
+    html += reportRows;
+    return html + "</table>\n</body>\n</html>\n";
 }
 
 }  // namespace veskreport

@@ -8,6 +8,8 @@
 #include "certpath/chain_words.h"
 #include "check/report_words.h"
 #include "common/utf8_encode.h"
+#include "report/control_characters.h"
+#include "report/file_name.h"
 #include "net/curl_codes.h"
 
 namespace veskreport {
@@ -82,11 +84,15 @@ Json certificateJson(const CertificateCheck& check) {
     return json;
 }
 
-// The median of the values; nothing for none.
-std::optional<std::uint64_t> median(std::vector<std::uint64_t> values) {
-    if (values.empty()) return std::nullopt;
-    std::ranges::nth_element(values, values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2));
-    return values[values.size() / 2];
+// The value in the middle of `total` counted values (the upper one of two), as sorting them all
+// and taking the one at total / 2 would give.
+std::uint64_t median(const std::map<std::uint64_t, std::size_t>& fetchesPerTime, std::size_t total) {
+    std::size_t seen = 0;
+    for (const auto& [time, fetches] : fetchesPerTime) {
+        seen += fetches;
+        if (seen > total / 2) return time;
+    }
+    return 0;
 }
 
 // The names libcurl gives the result codes the diagnosis meets; others by number.
@@ -112,46 +118,14 @@ std::string curlCodeName(std::uint32_t code) {
     return found != names.end() ? found->second : "curl code " + std::to_string(code);
 }
 
-using Counts = std::map<std::string, std::size_t>;
-
 // The counts, most frequent first (ties in label order).
-Tally tallyOf(std::string heading, const Counts& counts) {
+Tally tallyOf(std::string heading, const std::map<std::string, std::size_t>& counts) {
     Tally tally{std::move(heading), {counts.begin(), counts.end()}};
     std::ranges::stable_sort(tally.rows, [](const auto& a, const auto& b) { return a.second > b.second; });
     return tally;
 }
 
 }  // namespace
-
-std::string fileName(const std::filesystem::path& file) {
-    const std::u8string name = file.u8string();
-    return {name.begin(), name.end()};
-}
-
-std::string terminalSafe(std::string_view utf8) {
-    constexpr std::string_view replacement = "\xEF\xBF\xBD";
-    std::string safe;
-    safe.reserve(utf8.size());
-    for (std::size_t at = 0; at < utf8.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(utf8[at]);
-        // U+202A to U+202E and U+2066 to U+2069 are E2 80 AA..AE and E2 81 A6..A9 in UTF-8.
-        const bool reorders =
-            byte == 0xE2 && at + 2 < utf8.size() &&
-            ((static_cast<unsigned char>(utf8[at + 1]) == 0x80 && static_cast<unsigned char>(utf8[at + 2]) >= 0xAA &&
-              static_cast<unsigned char>(utf8[at + 2]) <= 0xAE) ||
-             (static_cast<unsigned char>(utf8[at + 1]) == 0x81 && static_cast<unsigned char>(utf8[at + 2]) >= 0xA6 &&
-              static_cast<unsigned char>(utf8[at + 2]) <= 0xA9));
-        if (reorders) {
-            safe += replacement;
-            at += 2;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            safe += replacement;
-        } else {
-            safe += static_cast<char>(byte);
-        }
-    }
-    return safe;
-}
 
 std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record) {
     std::vector<std::u16string> issuers;
@@ -209,33 +183,36 @@ std::string reportJson(const ReadReport& report) {
         {"no_address", r.noAddress},
         {"classifications", classifications},
     };
-    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return withControlsEscaped(json.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
-Summary summarise(const std::vector<ReadReport>& reports) {
-    Counts categoryPairs, advices, systems, curlErrors, untrustedRoots, wine;
-    std::map<std::string, std::vector<std::uint64_t>> fetchTimes;
-    for (const ReadReport& report : reports) {
-        const ReportRecord& r = report.record;
-        ++categoryPairs[categoriesText(r)];
-        ++advices[adviceText(r)];
-        ++systems[systemText(r)];
-        ++wine[r.wineVersion ? "Wine " + utf8FromUtf16(*r.wineVersion) + " (TLS does not judge certificates)" : "none"];
-        for (const Diagnostic& d : r.diagnostics) {
-            if (d.curlCode != 0) ++curlErrors[curlCodeName(d.curlCode)];
-            fetchTimes[modeName(d.mode)].push_back(d.elapsedMs);
-        }
-        for (const std::u16string& issuer : untrustedRootIssuers(r)) ++untrustedRoots[utf8FromUtf16(issuer)];
+void Summariser::add(const ReportRecord& r) {
+    ++reports_;
+    ++categoryPairs_[categoriesText(r)];
+    ++advices_[adviceText(r)];
+    ++systems_[systemText(r)];
+    ++wine_[r.wineVersion ? "Wine " + utf8FromUtf16(*r.wineVersion) + " (TLS does not judge certificates)" : "none"];
+    for (const Diagnostic& d : r.diagnostics) {
+        if (d.curlCode != 0) ++curlErrors_[curlCodeName(d.curlCode)];
+        ++fetchTimes_[modeName(d.mode)][d.elapsedMs];
     }
-    Summary summary{reports.size(), {}, {}};
-    for (const auto& [heading, counts] : {std::pair{"final categories (IPv4/system-chosen)", &categoryPairs},
-                                          {"advice", &advices},
-                                          {"systems", &systems},
-                                          {"compatibility layer", &wine},
-                                          {"libcurl errors", &curlErrors},
-                                          {"untrusted root issuers", &untrustedRoots}})
+    for (const std::u16string& issuer : untrustedRootIssuers(r)) ++untrustedRoots_[utf8FromUtf16(issuer)];
+}
+
+Summary Summariser::summary() const {
+    Summary summary{reports_, {}, {}};
+    for (const auto& [heading, counts] : {std::pair{"final categories (IPv4/system-chosen)", &categoryPairs_},
+                                          {"advice", &advices_},
+                                          {"systems", &systems_},
+                                          {"compatibility layer", &wine_},
+                                          {"libcurl errors", &curlErrors_},
+                                          {"untrusted root issuers", &untrustedRoots_}})
         summary.tallies.push_back(tallyOf(heading, *counts));
-    for (const auto& [mode, times] : fetchTimes) summary.fetchTimes.push_back({mode, *median(times), times.size()});
+    for (const auto& [mode, fetchesPerTime] : fetchTimes_) {
+        std::size_t fetches = 0;
+        for (const auto& entry : fetchesPerTime) fetches += entry.second;
+        summary.fetchTimes.push_back({mode, median(fetchesPerTime, fetches), fetches});
+    }
     return summary;
 }
 

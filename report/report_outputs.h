@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -22,21 +22,14 @@ struct ReadReport {
     ReportRecord record;
 };
 
-// A file's name as UTF-8 whatever the platform's own encoding of names (a Windows code page
-// cannot spell every name).
-std::string fileName(const std::filesystem::path& file);
-
 // The issuers of the roots the computer did not trust, one per path that says so.
 std::vector<std::u16string> untrustedRootIssuers(const ReportRecord& record);
-
-// Text for a terminal: control characters and the characters that reorder text on screen (which a
-// crafted report could use to move the cursor or disguise a line) become U+FFFD.
-std::string terminalSafe(std::string_view utf8);
 
 // "FILE: IPv4=0 自动地址=0; advice all-ok; SYSTEM[; untrusted root ISSUER...]"
 std::string reportLine(const ReadReport& report);
 
-// One line of JSON with every fact of the report (the layout is in the README).
+// One line of JSON with every fact of the report (the layout is in the README); no control
+// character stands raw in it.
 std::string reportJson(const ReadReport& report);
 
 // The report's final categories ("0/9"), its advice's name, and its system, as every output shows them.
@@ -64,7 +57,19 @@ struct Summary {
     std::vector<FetchTime> fetchTimes;
 };
 
-Summary summarise(const std::vector<ReadReport>& reports);
+// Takes reports one at a time; what it holds grows with the distinct labels and fetch times it
+// has met, never with the number of reports.
+class Summariser {
+public:
+    void add(const ReportRecord& record);
+    Summary summary() const;
+
+private:
+    using Counts = std::map<std::string, std::size_t>;
+    std::size_t reports_ = 0;
+    Counts categoryPairs_, advices_, systems_, wine_, curlErrors_, untrustedRoots_;
+    std::map<std::string, std::map<std::uint64_t, std::size_t>> fetchTimes_;  // per mode: fetches per time
+};
 
 // The summary as text: "label: count" lines under their headings.
 std::string summaryText(const Summary& summary);

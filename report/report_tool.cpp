@@ -1,11 +1,14 @@
 #include "report/report_tool.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
-#include <system_error>
 
+#include "report/control_characters.h"
+#include "report/file_name.h"
+#include "report/folder_walk.h"
+#include "report/page_file.h"
 #include "report/report_html.h"
 #include "report/report_outputs.h"
 #include "report/report_reader.h"
@@ -44,35 +47,44 @@ std::optional<Command> parseCommand(const std::vector<std::filesystem::path>& ar
     return command;
 }
 
-// The files an input names, a folder's in a stable order; a path that cannot be walked is one
-// file that will be refused.
-std::vector<std::filesystem::path> filesOf(const std::filesystem::path& input) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(input, error)) return {input};
-    std::vector<std::filesystem::path> files;
-    for (auto entry = std::filesystem::recursive_directory_iterator(input, error);
-         !error && entry != std::filesystem::recursive_directory_iterator(); entry.increment(error))
-        if (entry->is_regular_file(error)) files.push_back(entry->path());
-    std::ranges::sort(files);
-    return files;
-}
-
+// At most one byte past the limit is read, whatever size the file claims: a file can grow while
+// it is read, and some (/proc/self/pagemap) claim nothing and never end.
 std::variant<ReportRecord, Refusal> readReportFile(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error) return Refusal{"it cannot be read"};
-    if (size > maxReportBytes) return Refusal{"it is larger than 1 MiB"};
     std::ifstream stream(file, std::ios::binary);
-    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    if (!stream.eof() && stream.fail()) return Refusal{"it cannot be read"};
+    std::vector<unsigned char> bytes;
+    char chunk[65536];
+    while (stream.read(chunk, sizeof chunk), stream.gcount() > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + stream.gcount());
+        if (bytes.size() > maxReportBytes) return Refusal{"it is larger than 1 MiB"};
+    }
+    if (!stream.is_open() || stream.bad()) return Refusal{"it cannot be read"};
     return readReportBytes(bytes);
 }
 
-bool writePage(const std::filesystem::path& page, const std::string& html) {
-    std::ofstream file(page, std::ios::binary | std::ios::trunc);
-    file.write(html.data(), static_cast<std::streamsize>(html.size()));
-    return static_cast<bool>(file.flush());
-}
+// What was asked for, one report at a time: lines and JSON go out at once, and counts and page
+// rows are all that is kept, so a million reports take no more memory than a few.
+class Outputs {
+public:
+    Outputs(Output output, std::ostream& out) : output_(output), out_(out) {}
+
+    void add(const ReadReport& report) {
+        switch (output_) {
+        case Output::Lines: out_ << reportLine(report) << '\n'; break;
+        case Output::Json: out_ << reportJson(report) << '\n'; break;
+        case Output::Html: rows_ += reportRow(report); [[fallthrough]];
+        case Output::Summary: summariser_.add(report.record); break;
+        }
+    }
+
+    Summary summary() const { return summariser_.summary(); }
+    const std::string& rows() const { return rows_; }
+
+private:
+    Output output_;
+    std::ostream& out_;
+    Summariser summariser_;
+    std::string rows_;
+};
 
 }  // namespace
 
@@ -82,26 +94,27 @@ int runReportTool(const std::vector<std::filesystem::path>& arguments, std::ostr
         err << usage;
         return 2;
     }
-    std::vector<ReadReport> reports;
+    Outputs outputs(command->output, out);
     bool refused = false;
-    for (const std::filesystem::path& input : command->inputs) {
-        for (const std::filesystem::path& file : filesOf(input)) {
-            auto read = readReportFile(file);
-            if (const Refusal* refusal = std::get_if<Refusal>(&read)) {
-                err << terminalSafe(fileName(file)) << ": not a report: " << refusal->reason << '\n';
-                refused = true;
-                continue;
-            }
-            ReadReport report{file, std::move(std::get<ReportRecord>(read))};
-            if (command->output == Output::Lines) out << reportLine(report) << '\n';
-            if (command->output == Output::Json) out << reportJson(report) << '\n';
-            if (command->output == Output::Summary || command->output == Output::Html)
-                reports.push_back(std::move(report));
+    const auto take = [&](const WalkedEntry& entry) {
+        const std::string name = terminalSafe(fileName(entry.path));
+        if (entry.notTaken) {
+            err << name << ": not read: " << *entry.notTaken << '\n';
+            refused = true;
+            return;
         }
-    }
-    if (command->output == Output::Summary) out << summaryText(summarise(reports));
-    if (command->output == Output::Html && !writePage(command->page, htmlPage(reports))) {
-        err << fileName(command->page) << ": the page cannot be written\n";
+        auto read = readReportFile(entry.path);
+        if (const Refusal* refusal = std::get_if<Refusal>(&read)) {
+            err << name << ": not a report: " << refusal->reason << '\n';
+            refused = true;
+            return;
+        }
+        outputs.add({entry.path, std::move(std::get<ReportRecord>(read))});
+    };
+    for (const std::filesystem::path& input : command->inputs) walkInput(input, take);
+    if (command->output == Output::Summary) out << summaryText(outputs.summary());
+    if (command->output == Output::Html && !writeNewPage(command->page, htmlPage(outputs.summary(), outputs.rows()))) {
+        err << terminalSafe(fileName(command->page)) << ": the page cannot be written as a new file\n";
         return 1;
     }
     return refused ? 1 : 0;

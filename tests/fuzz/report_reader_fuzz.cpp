@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const veskreport::ReadReport report{"fuzz.txt", std::get<veskreport::ReportRecord>(std::move(read))};
     if (veskreport::reportLine(report).empty() || veskreport::reportJson(report).empty()) std::abort();
-    veskreport::summaryText(veskreport::summarise({report}));
+    veskreport::Summariser summariser;
+    summariser.add(report.record);
+    veskreport::summaryText(summariser.summary());
     return 0;
 }
