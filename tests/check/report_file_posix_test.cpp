@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sched.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
