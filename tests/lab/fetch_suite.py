@@ -122,6 +122,7 @@ def build_cases(host):
 
     redirect = dict(never_requested=("/redirect-target",))
     v6_server = only("ipv6-only", listen=("::1",))
+    reset = only("reset-after-hello", extra={"handshake": "reset-after-hello"})
     # The name is not in hosts, and the namespace's resolver takes the lookup and never answers.
     silent_dns = ServerSetup("silent-dns", extra={"dns": "silent"})
     return [
@@ -164,6 +165,10 @@ def build_cases(host):
         FetchCase("TLS 1.1-only server", only("tls11", tls={
             "min_version": "TLSv1_1", "max_version": "TLSv1_1", "ciphers": "DEFAULT:@SECLEVEL=0"}),
             Expect(35, 0, C.TLS_OTHER, reached=TCP), confirm=answers_tls11),
+        # The reset socket no longer knows its peer, yet the connection was made: its address is
+        # kept for the certificate section.
+        *[FetchCase(f"reset after the ClientHello, {mode}", reset,
+                    Expect(35, 0, C.TLS_OTHER, reached=TCP), mode=mode) for mode in ("ipv4", "system")],
         *[cert_case(chain) for chain in ("expired", "not-yet-valid", "wrong-name", "self-signed",
                                          "untrusted-root", "missing-intermediate")],
         FetchCase("IPv6-only server, IPv4-only mode", v6_server,

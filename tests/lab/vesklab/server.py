@@ -18,7 +18,8 @@ Configuration (every key but `listen`, `log` and `tls.chain`/`tls.key` is option
                   "ciphers": OpenSSL cipher string,
                   "client_certificate": "optional" | "required", "client_ca": PEM}
     handshake    "complete" (default) | "hang" (accept, never answer) | "close" (close at once) |
-                 "close-after-hello" (read the ClientHello, then close) | "flood" (send junk)
+                 "close-after-hello" (read the ClientHello, then close) | "reset-after-hello"
+                 (read the ClientHello, then reset the connection) | "flood" (send junk)
     flood_bytes  how much junk "flood" sends (default 65536)
     hold_seconds how long "hang" holds a connection (default 30)
     routes       {"/path": ROUTE}; a path without a route gets `default_route` (404, empty)
@@ -47,6 +48,7 @@ import os
 import signal
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -303,9 +305,12 @@ class LabServer:
         if handshake == "hang":
             self.log.write("hold-ended", conn=index,
                            how=hold(connection, behaviour.get("hold_seconds", 30)))
-        elif handshake == "close-after-hello":
+        elif handshake in ("close-after-hello", "reset-after-hello"):
             connection.settimeout(IO_TIMEOUT)
             connection.recv(16384)
+            if handshake == "reset-after-hello":
+                # A zero linger time makes the close send a reset instead of the end of the stream.
+                connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         elif handshake == "flood":
             junk = bytes((i * 131 + 7) % 256 for i in range(behaviour.get("flood_bytes", 65536)))
             connection.sendall(junk)
