@@ -275,9 +275,10 @@ class LabServer:
                 timer.start()
 
     def answer_lookup(self, resolver, query, peer):
+        # Logged first: a client that has the answer must find it in the log.
+        self.log.write("dns-answer", peer=peer[0])
         addresses = [entry["address"] for entry in self.config["listen"]]
         resolver.sendto(dns_answer(query, addresses), peer)
-        self.log.write("dns-answer", peer=peer[0])
 
     @staticmethod
     def bind(entry):
