@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <stdexcept>
-#include <string_view>
 
 #include "common/owned.h"
 #include "common/tick_clock.h"
@@ -12,6 +11,7 @@
 #include "net/classify.h"
 #include "net/curl_codes.h"
 #include "net/fetch_rules.h"
+#include "net/socket_addresses.h"
 #include "net/socket_peer.h"
 
 namespace veskcheck {
@@ -31,28 +31,27 @@ static_assert(curlOk == CURLE_OK && curlCouldntResolveHost == CURLE_COULDNT_RESO
                   curlSslIssuerError == CURLE_SSL_ISSUER_ERROR,
               "the diagnosis names libcurl's result codes by their numbers");
 
-// The peer of the last connected socket libcurl closed. libcurl fills CURLINFO_PRIMARY_IP only
-// once the whole connection, TLS included, is up, so a failed handshake would leave no address,
-// and the certificate section would never look at the server whose certificate failed.
-struct ClosedPeer {
-    std::string address;
-};
-
 using EasyHandle = Owned<CURL*, curl_easy_cleanup>;
 
 std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* user) {
     return takeBlock(*static_cast<BodySink*>(user), data, size, nmemb);
 }
 
-// Reads the peer of a socket before closing it, as libcurl would have closed it. Nothing changes
+// Opens the socket as libcurl would have and notes the address it is opened for. Nothing changes
 // on the wire.
-int closeConnection(void* user, curl_socket_t socket) {
+curl_socket_t openConnection(void* user, curlsocktype, curl_sockaddr* address) {
+    const curl_socket_t socket = openSocket(*address);
+    if (socket == CURL_SOCKET_BAD) return socket;
     try {
-        std::string peer = connectedPeerAddress(socket);
-        if (!peer.empty()) static_cast<ClosedPeer*>(user)->address = std::move(peer);
+        static_cast<SocketAddresses*>(user)->opened(socket, numericAddress(*address));
     } catch (...) {
-        // Without memory for the text the address is simply not known; the socket still closes.
+        // Without memory for the text the address is simply not known; the socket is still used.
     }
+    return socket;
+}
+
+int closeConnection(void* user, curl_socket_t socket) {
+    static_cast<SocketAddresses*>(user)->closed(socket);
     return closeSocket(socket);
 }
 
@@ -67,7 +66,7 @@ void setOption(CURL* curl, CURLoption option, Value value) {
 }
 
 void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySink& sink, char* errorBuffer,
-                const CancelFlag& cancel, ClosedPeer& closedPeer) {
+                const CancelFlag& cancel, SocketAddresses& sockets) {
     setOption(curl, CURLOPT_URL, url.c_str());
     setOption(curl, CURLOPT_PROTOCOLS_STR, "https");
     setOption(curl, CURLOPT_FOLLOWLOCATION, 0L);
@@ -87,8 +86,10 @@ void setOptions(CURL* curl, const std::string& url, ConnectionMode mode, BodySin
     setOption(curl, CURLOPT_NOPROGRESS, 0L);
     setOption(curl, CURLOPT_XFERINFOFUNCTION, &reportProgress);
     setOption(curl, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const void*>(&cancel)));
+    setOption(curl, CURLOPT_OPENSOCKETFUNCTION, &openConnection);
+    setOption(curl, CURLOPT_OPENSOCKETDATA, static_cast<void*>(&sockets));
     setOption(curl, CURLOPT_CLOSESOCKETFUNCTION, &closeConnection);
-    setOption(curl, CURLOPT_CLOSESOCKETDATA, static_cast<void*>(&closedPeer));
+    setOption(curl, CURLOPT_CLOSESOCKETDATA, static_cast<void*>(&sockets));
     // A name lookup the system never answers must not hold a cancelled or timed-out fetch: the
     // clean-up leaves libcurl's resolver thread to finish on its own instead of waiting for it.
     setOption(curl, CURLOPT_QUICK_EXIT, 1L);
@@ -100,23 +101,29 @@ std::int64_t phaseMs(CURL* curl, CURLINFO info) {
     return static_cast<std::int64_t>(microseconds) / 1000;
 }
 
-// The address libcurl reports for the connection, or else the one it connected and closed.
-std::u16string peerAddress(CURL* curl, const ClosedPeer& closedPeer) {
+// The address of the connection that came up, if one did. libcurl reports it only once the whole
+// connection, TLS included, is up, so a failed handshake would leave no address, and the
+// certificate section would never look at the server whose certificate failed. libcurl counts a
+// connection as soon as its TCP connect succeeds and closes the sockets that raced it right then,
+// so the last socket it closes is that connection's, even one the server has reset. Sockets that
+// never connected leave the count at 0, and no peer.
+std::u16string peerAddress(CURL* curl, const SocketAddresses& sockets) {
     const char* primaryIp = nullptr;
     curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &primaryIp);
-    const std::string_view text =
-        primaryIp != nullptr && *primaryIp != '\0' ? std::string_view(primaryIp) : std::string_view(closedPeer.address);
-    return reportedPeerAddress(text);
+    if (primaryIp != nullptr && *primaryIp != '\0') return reportedPeerAddress(primaryIp);
+    long connections = 0;
+    curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &connections);
+    return connections > 0 ? reportedPeerAddress(sockets.lastClosed()) : std::u16string();
 }
 
-void readTransferInfo(CURL* curl, const ClosedPeer& closedPeer, FetchOutcome& outcome) {
+void readTransferInfo(CURL* curl, const SocketAddresses& sockets, FetchOutcome& outcome) {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = static_cast<std::int32_t>(status);
     outcome.dnsMs = phaseMs(curl, CURLINFO_NAMELOOKUP_TIME_T);
     outcome.connectMs = phaseMs(curl, CURLINFO_CONNECT_TIME_T);
     outcome.tlsMs = phaseMs(curl, CURLINFO_APPCONNECT_TIME_T);
-    outcome.peerIp = peerAddress(curl, closedPeer);
+    outcome.peerIp = peerAddress(curl, sockets);
 }
 
 }  // namespace
@@ -134,19 +141,19 @@ FetchOutcome fetchUrl(ConnectionMode mode, const CancelFlag& cancel, const std::
     char errorBuffer[CURL_ERROR_SIZE] = {};
     BodySink sink;
     sink.maxBytes = maxBytes;
-    ClosedPeer closedPeer;
+    SocketAddresses sockets;
     const EasyHandle curl(curl_easy_init());
     if (!curl) {
         outcome.curlCode = CURLE_FAILED_INIT;
         return outcome;
     }
-    setOptions(curl.get(), url, mode, sink, errorBuffer, cancel, closedPeer);
+    setOptions(curl.get(), url, mode, sink, errorBuffer, cancel, sockets);
 
     const std::uint64_t before = tickCountMs();
     outcome.curlCode = static_cast<std::int32_t>(performCancellable(curl.get(), cancel));
     outcome.elapsedMs = tickCountMs() - before;
 
-    readTransferInfo(curl.get(), closedPeer, outcome);
+    readTransferInfo(curl.get(), sockets, outcome);
     const std::string errorText(errorBuffer, strnlen(errorBuffer, sizeof(errorBuffer)));
     outcome.category = classifyOutcome(outcome.curlCode, outcome.httpStatus, errorText, outcome.detail);
     applyBodyRules(outcome, sink);

@@ -6,14 +6,13 @@
 
 namespace veskcheck {
 
-std::string connectedPeerAddress(curl_socket_t socket) {
-    sockaddr_storage peer{};
-    socklen_t length = sizeof(peer);
-    if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
+curl_socket_t openSocket(const curl_sockaddr& address) {
+    return socket(address.family, address.socktype, address.protocol);
+}
+
+std::string numericAddress(const curl_sockaddr& address) {
     char text[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), length, text, sizeof(text), nullptr, 0, NI_NUMERICHOST) !=
-        0)
-        return {};
+    if (getnameinfo(&address.addr, address.addrlen, text, sizeof(text), nullptr, 0, NI_NUMERICHOST) != 0) return {};
     return text;
 }
 

@@ -27,6 +27,7 @@ CAP = 1024
 TOOL = "tests/lab/fetch-tool"
 TOOL_TIMEOUT = 60
 USER_AGENT = "VeskAutoPatch"
+LATE_LOOKUP_MS = 3000
 
 # How far a client got, as the server's log shows it.
 NOTHING = "no connection"
@@ -49,6 +50,7 @@ class Expect:
     body: bytes = None          # the body the outcome must hold; None: no body
     peer: str = None            # None: 127.0.0.1 (IPv4-only mode) or ::1 once connected, else ""
     elapsed: tuple = None       # (lowest, highest) elapsedMs, when the case bounds it
+    least_lookup: int = None    # the least dnsMs, when the case bounds it
     seconds: float = None       # the most the whole program may take, when the case bounds it
 
 
@@ -64,22 +66,34 @@ class FetchCase:
     cap: int = CAP
     windows: dict = field(default_factory=dict)   # fields of `expect` that differ under Wine
     never_requested: tuple = ()
-    confirm: object = None      # confirm(space, host) -> problems: proves the case tests something
+    confirm: object = None      # confirm(space, host, events) -> problems: proves the case tests
+                                # something; events: the server's log since the program started
 
 
 BODY = pattern(700)
 
 
-def asked_the_silent_resolver(space, host):
-    """A lookup that was never answered proves nothing unless it reached the lab's resolver."""
-    del host
-    asked = any(event["event"] == "dns-query" for event in space.server.events(0))
+def asked_the_lab_resolver(space, host, events):
+    """A lookup left unanswered, or answered late, proves nothing unless it reached the lab's
+    resolver."""
+    del space, host
+    asked = any(event["event"] == "dns-query" for event in events)
     return [] if asked else ["no name lookup reached the lab's resolver"]
 
 
-def answers_tls11(space, host):
+def ended_before_the_answer(space, host, events):
+    """A program cancelled during a late lookup must end without waiting for the answer, which
+    the resolver logs before sending it; the log is read once the program has ended."""
+    problems = asked_the_lab_resolver(space, host, events)
+    if any(event["event"] == "dns-answer" for event in events):
+        problems.append("the resolver answered before the program ended")
+    return problems
+
+
+def answers_tls11(space, host, events):
     """A refused TLS 1.1 server proves nothing unless it really speaks TLS 1.1 (OpenSSL 3 refuses
     it at its default security level): a TLS 1.1 client must complete a handshake."""
+    del events
     mark = space.server.mark()
     space.namespace.run(["openssl", "s_client", "-connect", "127.0.0.1:443", "-servername", host,
                          "-tls1_1", "-cipher", "DEFAULT:@SECLEVEL=0"], input="", timeout=10)
@@ -122,8 +136,21 @@ def build_cases(host):
 
     redirect = dict(never_requested=("/redirect-target",))
     v6_server = only("ipv6-only", listen=("::1",))
+    reset = only("reset-after-hello", extra={"handshake": "reset-after-hello"})
     # The name is not in hosts, and the namespace's resolver takes the lookup and never answers.
     silent_dns = ServerSetup("silent-dns", extra={"dns": "silent"})
+    # The same, but the resolver answers each lookup after 3 s with the server's addresses.
+    late_dns = only("late-dns", extra={"dns": "late", "dns_delay": LATE_LOOKUP_MS / 1000})
+    # With both families asked, libcurl connects to whichever answer suits it first: one address
+    # makes the peer certain.
+    late_dns_v6 = replace(late_dns, name="late-dns-ipv6", listen=("::1",))
+    # A cancelled fetch returns at once; the program then ends without waiting for its resolver
+    # thread, which the system's lookup would hold for 30 s. Under Wine the program's own start
+    # takes up to 2.5 s on a busy machine, so there the wall time shows only that; for the late
+    # answer the resolver's log shows the program ended before it.
+    cancel_in_lookup = dict(curl=42, status=0, category=C.CANCELLED, reached=NOTHING,
+                            elapsed=(480, 1000), seconds=1.5)
+    cancel_in_lookup_windows = dict(seconds=10)
     return [
         FetchCase("200 with a body", cdn, Expect(0, 200, C.OK, body=BODY)),
         FetchCase("200 with a body, system-chosen addressing", cdn, Expect(0, 200, C.OK, body=BODY),
@@ -164,6 +191,10 @@ def build_cases(host):
         FetchCase("TLS 1.1-only server", only("tls11", tls={
             "min_version": "TLSv1_1", "max_version": "TLSv1_1", "ciphers": "DEFAULT:@SECLEVEL=0"}),
             Expect(35, 0, C.TLS_OTHER, reached=TCP), confirm=answers_tls11),
+        # The reset socket no longer knows its peer, yet the connection was made: its address is
+        # kept for the certificate section.
+        *[FetchCase(f"reset after the ClientHello, {mode}", reset,
+                    Expect(35, 0, C.TLS_OTHER, reached=TCP), mode=mode) for mode in ("ipv4", "system")],
         *[cert_case(chain) for chain in ("expired", "not-yet-valid", "wrong-name", "self-signed",
                                          "untrusted-root", "missing-intermediate")],
         FetchCase("IPv6-only server, IPv4-only mode", v6_server,
@@ -175,10 +206,23 @@ def build_cases(host):
         # to the system instead of waiting for it.
         FetchCase("name lookup never answered", silent_dns,
                   Expect(28, 0, C.TIMEOUT, reached=NOTHING, elapsed=(14900, 16000), seconds=17),
-                  addresses=(), confirm=asked_the_silent_resolver),
+                  addresses=(), confirm=asked_the_lab_resolver),
         FetchCase("cancel during a name lookup never answered", silent_dns,
-                  Expect(42, 0, C.CANCELLED, reached=NOTHING, elapsed=(480, 1000), seconds=1.5),
-                  addresses=(), options=("--cancel-after-ms", "500"), confirm=asked_the_silent_resolver),
+                  Expect(**cancel_in_lookup), addresses=(), options=("--cancel-after-ms", "500"),
+                  windows=cancel_in_lookup_windows, confirm=asked_the_lab_resolver),
+        # libcurl stamps the lookup before it connects only where one address family is asked.
+        FetchCase("name lookup answered late", late_dns,
+                  Expect(0, 200, C.OK, body=BODY, least_lookup=LATE_LOOKUP_MS - TICK_MS),
+                  addresses=(), confirm=asked_the_lab_resolver),
+        FetchCase("cancel during a name lookup answered late", late_dns,
+                  Expect(**cancel_in_lookup), addresses=(), options=("--cancel-after-ms", "500"),
+                  windows=cancel_in_lookup_windows, confirm=ended_before_the_answer),
+        # With both asked it may stamp the lookup late or never, but nothing connects before an
+        # answer is in.
+        FetchCase("name lookup answered late, system-chosen addressing", late_dns_v6,
+                  Expect(0, 200, C.OK, body=BODY, peer="::1",
+                         elapsed=(LATE_LOOKUP_MS - TICK_MS, 15000)),
+                  addresses=(), mode="system", confirm=asked_the_lab_resolver),
     ]
 
 
@@ -244,6 +288,8 @@ def timing_problems(case, expect, outcome, wall_ms):
         problems.append(f"no connection was made, yet connectMs={connect} tlsMs={tls}")
     if expect.reached == TCP and tls:
         problems.append(f"the handshake failed, yet tlsMs={tls}")
+    if expect.least_lookup and dns < expect.least_lookup:
+        problems.append(f"dnsMs {dns} < {expect.least_lookup}")
     if max(dns, connect, tls) > elapsed + TICK_MS:
         problems.append(f"a phase time exceeds elapsedMs {elapsed}")
     if expect.seconds and wall_ms > expect.seconds * 1000:
@@ -291,7 +337,7 @@ def judge(case, expect, run, events, accepted, space, host):
     problems = (outcome_problems(case, expect, outcome)
                 + timing_problems(case, expect, outcome, run.seconds * 1000)
                 + log_problems(case, expect, events, accepted, host)
-                + (case.confirm(space, host) if case.confirm else []))
+                + (case.confirm(space, host, events) if case.confirm else []))
     summary = (f"curl={outcome['curlCode']} http={outcome['httpStatus']} "
                f"category={outcome['category']} {outcome['elapsedMs']} ms")
     return problems, summary

@@ -120,6 +120,12 @@ def build_cases(host):
                                            "ciphers": "DEFAULT:@SECLEVEL=0"}),
                  both(lambda peer: manifest_failed(35, 0, C.TLS_OTHER, peer)), "unknown cause",
                  probes=(ProbeFailed("读取服务器握手"),) * 2),
+        # The reset socket no longer knows its peer; the connection was made all the same, so the
+        # certificate section probes each address, whose handshake is reset in turn.
+        Scenario("reset-after-hello", "the server reads the ClientHello and resets the connection",
+                 server("reset-after-hello", extra={"handshake": "reset-after-hello"}),
+                 both(lambda peer: manifest_failed(35, 0, C.TLS_OTHER, peer)), "unknown cause",
+                 probes=(ProbeFailed("接收握手数据"),) * 2),
         *[certificate(chain) for chain in CHAINS if chain != "good"],
         Scenario("probe-stall",
                  "the fetches are answered, then the first probe's handshake never is",

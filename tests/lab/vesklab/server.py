@@ -18,12 +18,15 @@ Configuration (every key but `listen`, `log` and `tls.chain`/`tls.key` is option
                   "ciphers": OpenSSL cipher string,
                   "client_certificate": "optional" | "required", "client_ca": PEM}
     handshake    "complete" (default) | "hang" (accept, never answer) | "close" (close at once) |
-                 "close-after-hello" (read the ClientHello, then close) | "flood" (send junk)
+                 "close-after-hello" (read the ClientHello, then close) | "reset-after-hello"
+                 (read the ClientHello, then reset the connection) | "flood" (send junk)
     flood_bytes  how much junk "flood" sends (default 65536)
     hold_seconds how long "hang" holds a connection (default 30)
     routes       {"/path": ROUTE}; a path without a route gets `default_route` (404, empty)
-    dns          "silent": also take the namespace's name lookups (UDP 127.0.0.1:53), log each
-                 one and never answer, so a lookup of a name that is not in hosts hangs
+    dns          also take the namespace's name lookups (UDP 127.0.0.1:53) and log each one:
+                 "silent": never answer, so a lookup of a name that is not in hosts hangs;
+                 "late": answer each after `dns_delay` seconds (default 3) with the server's own
+                 listen addresses of the family asked (A: IPv4, AAAA: IPv6)
     connections  [BEHAVIOUR, ...]: the n-th accepted connection (from 0) takes entry n's keys
                  (handshake, tls, routes, ...) over the top-level ones; later connections use
                  the top level.
@@ -47,6 +50,7 @@ import os
 import signal
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -201,6 +205,23 @@ def send_body(stream, body, route):
     return sent
 
 
+def dns_answer(query, addresses):
+    """The answer to a DNS query for one name: the addresses of the family its type asks for (A:
+    IPv4, AAAA: IPv6), none for any other type."""
+    end = 12
+    while query[end]:
+        end += 1 + query[end]
+    question_type = int.from_bytes(query[end + 1:end + 3], "big")
+    family = {1: socket.AF_INET, 28: socket.AF_INET6}.get(question_type)
+    records = [socket.inet_pton(family, address) for address in addresses
+               if family and (":" in address) == (family == socket.AF_INET6)]
+    # Header: the query's id, a recursive answer without error, one question, the records.
+    header = query[:2] + b"\x81\x80" + struct.pack(">HHHH", 1, len(records), 0, 0)
+    answers = b"".join(struct.pack(">HHHIH", 0xC00C, question_type, 1, 60, len(record)) + record
+                       for record in records)
+    return header + query[12:end + 5] + answers
+
+
 class LabServer:
     def __init__(self, config):
         self.config = config
@@ -234,16 +255,30 @@ class LabServer:
         listeners = [self.bind(entry) for entry in self.config["listen"]]
         for listener in listeners:
             threading.Thread(target=self.accept_loop, args=(listener,), daemon=True).start()
-        if self.config.get("dns") == "silent":
+        dns = self.config.get("dns")
+        if dns:
+            if dns not in ("silent", "late"):
+                raise ValueError(f"unknown dns behaviour {dns!r}")
             resolver = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
             resolver.bind(("127.0.0.1", 53))
-            threading.Thread(target=self.ignore_lookups, args=(resolver,), daemon=True).start()
+            threading.Thread(target=self.take_lookups, args=(resolver, dns), daemon=True).start()
         self.log.write("ready", listen=self.config["listen"])
 
-    def ignore_lookups(self, resolver):
+    def take_lookups(self, resolver, dns):
         while True:
             query, peer = resolver.recvfrom(4096)
             self.log.write("dns-query", peer=peer[0], bytes=len(query))
+            if dns == "late":
+                timer = threading.Timer(self.config.get("dns_delay", 3), self.answer_lookup,
+                                        args=(resolver, query, peer))
+                timer.daemon = True
+                timer.start()
+
+    def answer_lookup(self, resolver, query, peer):
+        # Logged first: a client that has the answer must find it in the log.
+        self.log.write("dns-answer", peer=peer[0])
+        addresses = [entry["address"] for entry in self.config["listen"]]
+        resolver.sendto(dns_answer(query, addresses), peer)
 
     @staticmethod
     def bind(entry):
@@ -303,9 +338,12 @@ class LabServer:
         if handshake == "hang":
             self.log.write("hold-ended", conn=index,
                            how=hold(connection, behaviour.get("hold_seconds", 30)))
-        elif handshake == "close-after-hello":
+        elif handshake in ("close-after-hello", "reset-after-hello"):
             connection.settimeout(IO_TIMEOUT)
             connection.recv(16384)
+            if handshake == "reset-after-hello":
+                # A zero linger time makes the close send a reset instead of the end of the stream.
+                connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         elif handshake == "flood":
             junk = bytes((i * 131 + 7) % 256 for i in range(behaviour.get("flood_bytes", 65536)))
             connection.sendall(junk)
