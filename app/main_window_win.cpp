@@ -160,10 +160,11 @@ struct MainWindow {
     }
 
     // A command counts only from a button the player can use: another program can post one for a
-    // button that is disabled or hidden.
+    // button that is disabled or hidden, or while the save dialog or a message box, which disable
+    // the window they belong to, waits for an answer.
     bool usable(int id) const {
         const HWND control = GetDlgItem(hwnd, id);
-        return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control);
+        return IsWindowEnabled(hwnd) && control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control);
     }
 
     void command(int id) {

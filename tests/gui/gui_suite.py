@@ -49,7 +49,7 @@ SCRIPTED_CASES = (
     "tab-moves-among-tab-stops", "clock-button-comes-and-goes", "run-that-throws",
     "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle",
     "copy-report", "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
-    "time-settings-unavailable")
+    "time-settings-unavailable", "commands-while-a-dialog-is-open")
 
 
 @dataclass(frozen=True)
