@@ -47,7 +47,8 @@ REAL_ADVICE = {"real-ok": ADVICE["all ok"], "real-refused": ADVICE["no connectio
 SCRIPTED_CASES = (
     "in-progress-then-finished", "window-and-controls", "layout-and-font",
     "tab-moves-among-tab-stops", "clock-button-comes-and-goes", "run-that-throws",
-    "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle",
+    "run-without-report", "stray-run-finished-message", "close-during-run",
+    "close-in-each-phase-of-a-run", "run-ends-while-the-loader-is-busy", "close-when-idle",
     "copy-report", "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
     "time-settings-unavailable", "commands-while-a-dialog-is-open")
 
@@ -71,6 +72,8 @@ def phases():
         Phase("scripted, 144 dpi", 144, SCRIPTED_CASES),
         Phase("lab ok, 96 dpi", 96, ("program-resources", "real-ok"), BOTH,
               ServerSetup("slow-cdn", routes=slow)),
+        Phase("lab ok, 144 dpi", 144, ("real-close-in-each-phase-of-a-run",), BOTH,
+              ServerSetup("cdn", routes=published)),
         Phase("lab nothing listening, 96 dpi", 96, ("real-refused",), BOTH),
         # The name is not in hosts and the namespace's resolver never answers.
         Phase("lab name lookup never answered, 96 dpi", 96, ("real-close-during-lookup",), (),
