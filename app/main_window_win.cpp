@@ -1,12 +1,11 @@
 #include "app/main_window.h"
 
 #include <array>
-#include <atomic>
-#include <thread>
 #include <utility>
 
-#include "app/report_actions.h"
 #include "app/control_layout.h"
+#include "app/report_actions.h"
+#include "app/run_worker.h"
 #include "app/window_owners.h"
 #include "common/win_text.h"
 
@@ -56,15 +55,13 @@ int readDpi(HWND window) {
 // The state of the one window, reached from the window procedure through the window's user data.
 // It outlives the window: the entry point creates it first and destroys it last.
 struct MainWindow {
-    explicit MainWindow(RunFunction runFunction) : run(std::move(runFunction)) {}
+    explicit MainWindow(RunFunction run) : worker(std::move(run), cancel, report) {}
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
-    // On every way out: ask a run that is still going to stop and wait for its thread, so the
-    // process never ends while a run's thread exists; then the window (if the loop ended without
-    // destroying it) goes before the font its controls use.
+    // On every way out the window (if the loop ended without destroying it) goes first; then the
+    // worker, which stops a run still going and ends its thread, so the process never ends while
+    // a run is in progress; then the font the controls used.
     ~MainWindow() {
-        cancel.exchange(true);
-        if (worker.joinable()) worker.join();
         if (hwnd != nullptr) DestroyWindow(hwnd);
     }
 
@@ -77,13 +74,11 @@ struct MainWindow {
     HWND copyButton = nullptr;
     HWND timeButton = nullptr;
     FontOwner font;
-    std::thread worker;
-    std::atomic<bool> workerDone{false};  // set by the worker as its last step
     CancelFlag cancel{false};
     CheckReport report;
     RunLifecycle lifecycle;  // whether a run is in progress, and whether closing was asked meanwhile
     int dpi = designDpi;
-    RunFunction run;
+    RunWorker worker;  // after what its runs use, so that it ends before they go
 
     std::array<HWND*, controlSlotCount> controls() {
         return {&statusLabel, &adviceView, &noteLabel, &retryButton, &saveButton, &copyButton, &timeButton};
@@ -133,37 +128,29 @@ struct MainWindow {
         const auto change = lifecycle.start(cancel, report);
         if (!change) return;
         apply(*change);
-        workerDone.store(false);
-        try {
-            // The report passes to the GUI thread through the worker's end and the join that
-            // follows it; nothing else is shared but the atomic flags.
-            worker = std::thread([this, window = hwnd] {
-                completeRun(run, cancel, report);
-                workerDone.store(true);
-                PostMessageW(window, runFinishedMessage, 0, 0);
-            });
-        } catch (...) {
+        if (!worker.begin([window = hwnd] { PostMessageW(window, runFinishedMessage, 0, 0); })) {
             apply(lifecycle.startFailed());
             return;
         }
         SetTimer(hwnd, runWatchTimer, runWatchMs, nullptr);
     }
 
-    // Acts only once the worker has finished, so the join never waits: the same message posted by
-    // another program, or a timer tick, during a run changes nothing.
+    // Acts only once the run has ended, when its report has passed to this thread with the
+    // worker's finished flag: the same message posted by another program, or a timer tick, during
+    // a run changes nothing.
     void finishRun() {
-        if (!lifecycle.running() || !workerDone.load()) return;
-        if (worker.joinable()) worker.join();
+        if (!lifecycle.running() || !worker.finished()) return;
         const WindowChange change = lifecycle.finished(report);
         KillTimer(hwnd, runWatchTimer);
         apply(change);
     }
 
     // A command counts only from a button the player can use: another program can post one for a
-    // button that is disabled or hidden.
+    // button that is disabled or hidden, or while the save dialog or a message box, which disable
+    // the window they belong to, waits for an answer.
     bool usable(int id) const {
         const HWND control = GetDlgItem(hwnd, id);
-        return control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control);
+        return IsWindowEnabled(hwnd) && control != nullptr && IsWindowEnabled(control) && IsWindowVisible(control);
     }
 
     void command(int id) {

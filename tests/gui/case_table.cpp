@@ -5,7 +5,8 @@
 namespace vesktest {
 
 const CaseEntry* findCase(const std::string& name) {
-    for (const std::span<const CaseEntry> group : {windowStateCases(), reportActionCases(), realProgramCases()}) {
+    for (const std::span<const CaseEntry> group :
+         {windowStateCases(), reportActionCases(), realProgramCases(), soakCases()}) {
         const auto found = std::ranges::find_if(group, [&](const CaseEntry& entry) { return name == entry.name; });
         if (found != group.end()) return &*found;
     }

@@ -17,6 +17,7 @@ struct CaseEntry {
 std::span<const CaseEntry> windowStateCases();
 std::span<const CaseEntry> reportActionCases();
 std::span<const CaseEntry> realProgramCases();
+std::span<const CaseEntry> soakCases();
 
 // The case of that name in any group, or null.
 const CaseEntry* findCase(const std::string& name);

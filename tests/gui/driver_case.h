@@ -118,6 +118,7 @@ public:
     Case(const DriverSettings& settings, std::string name) : settings_(settings), name_(std::move(name)) {}
 
     Verdict verdict;
+    std::vector<std::string> figures;  // what a measuring case found, printed under its result
 
     const std::string& name() const { return name_; }
     const DriverSettings& settings() const { return settings_; }

@@ -14,6 +14,9 @@ struct FakeScenario {
     std::u16string_view advice;
     bool withReport;  // the report text is fakeReportText(); otherwise empty
     bool showTimeSettings;
+    // From just before the run returns, another thread holds the system's loader lock this long,
+    // as a resolver thread of libcurl starting or ending, or a library being loaded, can.
+    int loaderBusyMs = 0;
 };
 
 inline constexpr FakeScenario fakeScenarios[] = {
@@ -21,6 +24,7 @@ inline constexpr FakeScenario fakeScenarios[] = {
     {"clock", false, u"脚本检测：证书有效期检查未通过。\r\n\r\n请核对电脑的日期和时间。", true, true},
     {"no-report", false, u"脚本检测：没有报告。", false, false},
     {"throws", true, u"", false, false},
+    {"busy-loader", false, u"脚本检测：连接正常。\r\n\r\n请关闭更新器后重新打开，再试一次。", true, false, 7000},
 };
 
 inline const FakeScenario* findFakeScenario(std::string_view name) {

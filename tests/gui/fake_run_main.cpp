@@ -11,6 +11,8 @@
 
 #include <charconv>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -36,6 +38,29 @@ struct Script {
     std::u16string factsFile;
 };
 
+template <typename Function>
+Function ntdllFunction(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// Takes the loader lock on a thread of its own and returns once it is held; the thread lets it go
+// after `busy` and ends by itself.
+void keepLoaderBusy(milliseconds busy) {
+    const auto lock = ntdllFunction<LONG(NTAPI*)(ULONG flags, ULONG * state, ULONG_PTR * cookie)>("LdrLockLoaderLock");
+    const auto unlock = ntdllFunction<LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie)>("LdrUnlockLoaderLock");
+    if (lock == nullptr || unlock == nullptr) throw std::runtime_error("no loader lock to hold");
+    // Shared with the thread, which may still be leaving set_value when the run goes on.
+    const auto held = std::make_shared<std::promise<void>>();
+    std::thread([=] {
+        ULONG_PTR cookie = 0;
+        lock(0, nullptr, &cookie);
+        held->set_value();
+        std::this_thread::sleep_for(busy);
+        unlock(0, cookie);
+    }).detach();
+    held->get_future().wait();
+}
+
 veskcheck::CheckReport scriptedRun(const Script& script, const veskcheck::CancelFlag& cancel) {
     const auto end = Clock::now() + script.runTime;
     while (Clock::now() < end) {
@@ -46,6 +71,7 @@ veskcheck::CheckReport scriptedRun(const Script& script, const veskcheck::Cancel
         std::this_thread::sleep_for(milliseconds(5));
     }
     if (script.scenario->throws) throw std::runtime_error("scripted run failure");
+    if (script.scenario->loaderBusyMs > 0) keepLoaderBusy(milliseconds(script.scenario->loaderBusyMs));
     return vesktest::fakeReport(*script.scenario);
 }
 

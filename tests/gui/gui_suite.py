@@ -2,13 +2,14 @@
 """The window, driven from another process under Xvfb and Wine: the test build with scripted runs
 at 96 and 144 DPI, and the real vesk-check.exe against lab servers.
 
-    python3 tests/gui/gui_suite.py [--build-dir DIR] [--only TEXT] [--keep]
+    python3 tests/gui/gui_suite.py [--build-dir DIR] [--only TEXT] [--keep] [--soak]
 
 Run as root (lab namespaces). Needs Xvfb, the WenQuanYi Micro Hei font and ImageMagick, besides
 what the lab needs for the Windows build. Each phase starts Wine (in a namespace of its own, with
 a private prefix: Chinese font replacements, a virtual desktop, the phase's DPI) and runs
 tests/gui/vesk-window-driver.exe with the phase's cases; a line per case, then
 `gui-windows: N passed, M failed`. Screenshots land in BUILD/gui-screenshots/ as PNG files.
+`--soak` runs the soak's phases instead (scripts/soak-window) and prints their figures.
 
 The virtual desktop matters: without a window manager, Wine's X11 driver waits two seconds for
 every top-level window it destroys, which would hide how fast the window really closes.
@@ -47,9 +48,10 @@ REAL_ADVICE = {"real-ok": ADVICE["all ok"], "real-refused": ADVICE["no connectio
 SCRIPTED_CASES = (
     "in-progress-then-finished", "window-and-controls", "layout-and-font",
     "tab-moves-among-tab-stops", "clock-button-comes-and-goes", "run-that-throws",
-    "run-without-report", "stray-run-finished-message", "close-during-run", "close-when-idle",
+    "run-without-report", "stray-run-finished-message", "close-during-run",
+    "close-in-each-phase-of-a-run", "run-ends-while-the-loader-is-busy", "close-when-idle",
     "copy-report", "copy-while-clipboard-busy", "save-report", "save-cancelled", "time-settings",
-    "time-settings-unavailable")
+    "time-settings-unavailable", "commands-while-a-dialog-is-open")
 
 
 @dataclass(frozen=True)
@@ -71,11 +73,23 @@ def phases():
         Phase("scripted, 144 dpi", 144, SCRIPTED_CASES),
         Phase("lab ok, 96 dpi", 96, ("program-resources", "real-ok"), BOTH,
               ServerSetup("slow-cdn", routes=slow)),
+        Phase("lab ok, 144 dpi", 144, ("real-close-in-each-phase-of-a-run",), BOTH,
+              ServerSetup("cdn", routes=published)),
         Phase("lab nothing listening, 96 dpi", 96, ("real-refused",), BOTH),
         # The name is not in hosts and the namespace's resolver never answers.
         Phase("lab name lookup never answered, 96 dpi", 96, ("real-close-during-lookup",), (),
               ServerSetup("silent-dns", extra={"dns": "silent"})),
     ]
+
+
+def soak_phases():
+    """Fifty runs in one window of the real program against the lab's ok scenario, then against
+    one where nothing listens, at each DPI: measured, not part of the suite."""
+    return [Phase(f"soak {name}, {dpi} dpi", dpi, (f"real-soak-{name}",), BOTH, server)
+            for dpi in (96, 144)
+            for name, server in (("ok", ServerSetup("cdn", routes=published_routes(),
+                                                    extra={"lifetime": 900})),
+                                 ("refused", None))]
 
 
 class VirtualDisplay:
@@ -184,12 +198,14 @@ def options():
                         help="run only phases whose name contains this text (repeatable)")
     parser.add_argument("--keep", action="store_true",
                         help="keep the lab's work folder for inspection")
+    parser.add_argument("--soak", action="store_true",
+                        help="run the soak's phases instead, and print what they measured")
     return parser.parse_args()
 
 
 def main():
     chosen = options()
-    results = Results("gui-windows")
+    results = Results("gui-windows", verbose=chosen.soak)
     build_dir = Path(chosen.build_dir or TOP / "build" / "windows")
     with SignalGuard() as guard:
         try:
@@ -199,7 +215,7 @@ def main():
                 lab.wine_prefix.env["DISPLAY"] = display.name
                 if chosen.keep:
                     print(f"work folder: {lab.work}", flush=True)
-                for phase in selected(phases(), chosen.only):
+                for phase in selected(soak_phases() if chosen.soak else phases(), chosen.only):
                     try:
                         run_phase(lab, display.name, phase, results)
                     except Exception:

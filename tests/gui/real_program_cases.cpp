@@ -1,6 +1,7 @@
-// The real program in the lab: its run against the lab's servers, and closing during a lookup.
+// The real program in the lab: its run against the lab's servers, and closing during a run.
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <span>
@@ -77,6 +78,23 @@ void realCloseDuringLookup(Case& c) {
     if (ended) c.verdict.expectNumber(s.program().exitCode(), 0, "exit code");
 }
 
+// A close at moments spread over a run begun with "重新检测", which the first run's length places
+// in each of its phases: name lookup, connection, handshake, transfer, certificate probe, its end
+// and after it. The window answers until it is gone; a cancelled run ends within a few seconds.
+void realCloseInEachPhaseOfARun(Case& c) {
+    constexpr milliseconds cancelledRunEnds{5000};
+    milliseconds runTime{0};
+    for (const int eighths : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+        Session s = c.startReal();
+        if (!s.ready()) return;
+        const auto started = std::chrono::steady_clock::now();
+        c.verdict.expect(s.waitForStatus(expected::finishedStatus, realRunEnds), "the first run did not end");
+        if (eighths == 0)
+            runTime = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - started);
+        expectCloseDuringRetriedRun(c, s, runTime * eighths / 8, cancelledRunEnds);
+    }
+}
+
 void realOk(Case& c) { realRun(c, true); }
 void realRefused(Case& c) { realRun(c, false); }
 
@@ -87,6 +105,7 @@ std::span<const CaseEntry> realProgramCases() {
         {"real-ok", realOk},
         {"real-refused", realRefused},
         {"real-close-during-lookup", realCloseDuringLookup},
+        {"real-close-in-each-phase-of-a-run", realCloseInEachPhaseOfARun},
     };
     return cases;
 }

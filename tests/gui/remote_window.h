@@ -25,6 +25,7 @@ public:
     ~Program();
     bool started() const { return info_.hProcess != nullptr; }
     DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
     // True when the process has ended within `timeout`.
     bool ended(milliseconds timeout) const;
     DWORD exitCode() const;
@@ -37,6 +38,10 @@ private:
 HWND findTopLevel(DWORD processId, const std::u16string& className);
 // The dialog (class "#32770") of `processId` owned by `owner`; null if none.
 HWND findOwnedDialog(DWORD processId, HWND owner);
+// Every top-level window of `processId`, shown or not.
+std::vector<HWND> topLevelsOf(DWORD processId);
+// The children of `parent`, their children and so on.
+std::vector<HWND> descendantsOf(HWND parent);
 // Child windows in Z order, which is the order of creation.
 std::vector<HWND> childrenOf(HWND parent);
 

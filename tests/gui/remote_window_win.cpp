@@ -57,34 +57,55 @@ namespace {
 struct TopLevelSearch {
     DWORD processId;
     std::function<bool(HWND)> wanted;
-    HWND found = nullptr;
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK inspectTopLevel(HWND window, LPARAM parameter) {
     auto& search = *reinterpret_cast<TopLevelSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || !search.wanted(window)) return TRUE;
-    search.found = window;
-    return FALSE;
+    if (owner == search.processId && search.wanted(window)) search.found.push_back(window);
+    return TRUE;
 }
 
-HWND findTopLevelWhere(DWORD processId, std::function<bool(HWND)> wanted) {
-    TopLevelSearch search{processId, std::move(wanted)};
+// In Z order, the topmost first.
+std::vector<HWND> topLevelsWhere(DWORD processId, std::function<bool(HWND)> wanted) {
+    TopLevelSearch search{processId, std::move(wanted), {}};
     EnumWindows(inspectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
+HWND firstOf(const std::vector<HWND>& windows) { return windows.empty() ? nullptr : windows.front(); }
+
 }  // namespace
 
 HWND findTopLevel(DWORD processId, const std::u16string& className) {
-    return findTopLevelWhere(processId, [&](HWND window) { return classOf(window) == className; });
+    return firstOf(topLevelsWhere(processId, [&](HWND window) { return classOf(window) == className; }));
 }
 
 HWND findOwnedDialog(DWORD processId, HWND owner) {
-    return findTopLevelWhere(processId, [&](HWND window) {
+    return firstOf(topLevelsWhere(processId, [&](HWND window) {
         return classOf(window) == u"#32770" && GetWindow(window, GW_OWNER) == owner && IsWindowVisible(window);
-    });
+    }));
+}
+
+std::vector<HWND> topLevelsOf(DWORD processId) {
+    return topLevelsWhere(processId, [](HWND) { return true; });
+}
+
+namespace {
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> descendantsOf(HWND parent) {
+    std::vector<HWND> found;
+    EnumChildWindows(parent, collectWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 std::vector<HWND> childrenOf(HWND parent) {

@@ -146,13 +146,51 @@ void timeSettingsUnavailable(Case& c) {
     s.expectClosed();
 }
 
+// While the save dialog or a message box waits for an answer, the window takes no command, from
+// whatever program it comes: each would open another dialog over it, or start a run behind it.
+void commandsWhileADialogIsOpen(Case& c) {
+    const ControlPanelAside aside;  // so that the date and time command too would show a dialog
+    c.verdict.expect(aside.moved(), "the control panel program could not be moved aside");
+    Session s = c.startScripted("clock", 0);
+    if (!s.ready()) return;
+    const StateSeen finished = finishedState(scriptedAdvice("clock"), withReportAndClock);
+    s.expectState(finished, "after the run");
+    const auto expectNoCommandTaken = [&](const std::string& during) {
+        // A new run ignores the commands after it, so it comes last.
+        for (const int id : {102, 103, 104, 101}) {
+            PostMessageW(s.main(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            // Posted after the command, the request for facts is answered once the command has been handled.
+            c.verdict.expectNumber(static_cast<long long>(s.facts().all("dialog").size()), 1,
+                                   "dialogs after command " + std::to_string(id) + " during " + during);
+        }
+        s.expectState(finished, "after the commands during " + during, milliseconds(0));
+    };
+
+    const HWND saveDialog = openSaveDialog(c, s);
+    if (saveDialog == nullptr) return;
+    expectNoCommandTaken("the save dialog");
+    click(GetDlgItem(saveDialog, IDCANCEL));
+    c.verdict.expect(waitFor([&] { return !IsWindow(saveDialog); }, stateSettles), "the save dialog did not close");
+
+    click(s.button(103));
+    c.verdict.expect(s.waitForDialog() != nullptr, "copying showed no message box");
+    expectNoCommandTaken("the message box");
+    c.expectBox(c.answerMessageBox(s, false), expected::copied, expected::copyCaption, nullptr, "copy");
+    c.verdict.expect(s.waitForDialog(nothingHappens) == nullptr, "a dialog came after the message box");
+    s.expectClosed();
+}
+
 }  // namespace
 
 std::span<const CaseEntry> reportActionCases() {
     static const CaseEntry cases[] = {
-        {"copy-report", copyReport},     {"copy-while-clipboard-busy", copyWhileClipboardBusy},
-        {"save-report", saveReport},     {"save-cancelled", saveCancelled},
-        {"time-settings", timeSettings}, {"time-settings-unavailable", timeSettingsUnavailable},
+        {"copy-report", copyReport},
+        {"copy-while-clipboard-busy", copyWhileClipboardBusy},
+        {"save-report", saveReport},
+        {"save-cancelled", saveCancelled},
+        {"time-settings", timeSettings},
+        {"time-settings-unavailable", timeSettingsUnavailable},
+        {"commands-while-a-dialog-is-open", commandsWhileADialogIsOpen},
     };
     return cases;
 }

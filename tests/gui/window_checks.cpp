@@ -1,6 +1,9 @@
 #include "window_checks.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <thread>
 
 #include "expected_layout.h"
 #include "expected_texts.h"
@@ -35,6 +38,38 @@ StateSeen finishedState(const std::u16string& advice, ButtonsSeen buttons) {
 }
 
 std::u16string scriptedAdvice(std::string_view scenario) { return std::u16string(findFakeScenario(scenario)->advice); }
+
+void expectAnswering(Case& c, HWND window, milliseconds span, const std::string& when) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&] {
+        return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+    };
+    while (IsWindow(window) && elapsed() < span) {
+        DWORD_PTR length = 0;
+        const bool answered = SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+                                                  static_cast<UINT>(hungAfter.count()), &length) != 0;
+        if (!answered && IsWindow(window)) {
+            c.verdict.expect(
+                false, when + ": the window stopped answering after " + std::to_string(elapsed().count()) + " ms");
+            return;
+        }
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+}
+
+void expectCloseDuringRetriedRun(Case& c, const Session& s, milliseconds after, milliseconds ends) {
+    const std::string when = "closed " + std::to_string(after.count()) + " ms after the retry";
+    click(s.button(101));
+    std::this_thread::sleep_for(after);
+    s.close();
+    const auto closedAt = std::chrono::steady_clock::now();
+    expectAnswering(c, s.control(0), ends, when);
+    const auto sinceClose = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - closedAt);
+    const bool ended = s.program().ended(std::max(ends - sinceClose, milliseconds(0)));
+    c.verdict.expect(ended,
+                     when + ": the process did not end within " + std::to_string(ends.count()) + " ms of the request");
+    if (ended) c.verdict.expectNumber(s.program().exitCode(), 0, when + ": exit code");
+}
 
 // Read from outside, which Wine answers truly at 96 DPI only.
 void expectLayoutFromOutside(Case& c, const Session& session) {

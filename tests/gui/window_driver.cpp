@@ -8,7 +8,8 @@
 // the screen DPI this Wine session was started with. Cases named real-* start vesk-check.exe and
 // expect the lab scenario of their name around them; all others start the test build. Prints one
 // line per case, "pass NAME (SECONDS s)" or "FAIL NAME (SECONDS s)" followed by indented lines
-// that say what differed, and exits with 1 when a case failed.
+// that say what differed and, for a measuring case, what it measured; exits with 1 when a case
+// failed.
 #include <windows.h>
 
 #include <chrono>
@@ -44,6 +45,7 @@ bool runCase(const DriverSettings& settings, const std::string& name) {
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     printLine((c.verdict.passed() ? "pass " : "FAIL ") + name + seconds);
     for (const std::string& failure : c.verdict.failures()) printLine("    " + failure);
+    for (const std::string& figure : c.figures) printLine("    " + figure);
     return c.verdict.passed();
 }
 

@@ -12,6 +12,7 @@
 #include "case_table.h"
 #include "driver_case.h"
 #include "expected_texts.h"
+#include "fake_reports.h"
 #include "window_checks.h"
 
 namespace vesktest {
@@ -237,6 +238,32 @@ void closeDuringRun(Case& c) {
     if (ended) c.verdict.expectNumber(s.program().exitCode(), 0, "exit code");
 }
 
+// A close at any moment of a run begun with "重新检测": with the click, while the run goes on, as
+// it ends and after it has ended. The window answers until it is gone, and the process ends
+// within a second of the run's end.
+void closeInEachPhaseOfARun(Case& c) {
+    constexpr int runMs = 600;
+    constexpr int cancelLagMs = 300;
+    for (const int afterMs : {0, 100, 300, 550, 600, 650, 1000}) {
+        Session s = c.startScripted("ok", runMs, cancelLagMs);
+        if (!s.ready()) return;
+        s.expectState(finishedState(scriptedAdvice("ok"), withReport), "after the first run");
+        expectCloseDuringRetriedRun(c, s, milliseconds(afterMs), milliseconds(cancelLagMs + 1000));
+    }
+}
+
+// While another thread holds the system's loader lock, which a thread needs to start and to end,
+// a run ends and its result is shown: nothing on the window's thread waits for a thread.
+void runEndsWhileTheLoaderIsBusy(Case& c) {
+    constexpr int runMs = 300;
+    const int loaderBusyMs = findFakeScenario("busy-loader")->loaderBusyMs;
+    Session s = c.startScripted("busy-loader", runMs);
+    if (!s.ready()) return;
+    expectAnswering(c, s.control(0), milliseconds(runMs + loaderBusyMs + 500), "around the run's end");
+    s.expectState(finishedState(scriptedAdvice("busy-loader"), withReport), "after the run", milliseconds(0));
+    s.expectClosed();
+}
+
 void closeWhenIdle(Case& c) {
     Session s = c.startScripted("ok", 0);
     if (!s.ready()) return;
@@ -296,6 +323,8 @@ std::span<const CaseEntry> windowStateCases() {
         {"run-without-report", runWithoutReport},
         {"stray-run-finished-message", strayRunFinishedMessage},
         {"close-during-run", closeDuringRun},
+        {"close-in-each-phase-of-a-run", closeInEachPhaseOfARun},
+        {"run-ends-while-the-loader-is-busy", runEndsWhileTheLoaderIsBusy},
         {"close-when-idle", closeWhenIdle},
         {"program-resources", programResources},
     };
