@@ -2,12 +2,13 @@
 import hashlib
 import re
 import ssl
+from dataclasses import replace
 from pathlib import Path
 
 from vesklab.chain_views import CHAIN_VIEWS, WINE_CHAIN_VIEWS, chain_lines, failure_pattern
 from vesklab.pki import AUTHORITIES, CHAINS
 
-from runlab.model import SERVER_CHAIN
+from runlab.model import SERVER_CHAIN, SYSTEM_CHOSEN
 from runlab.texts import (ADVICE, CERTIFICATE_HEADING, COMPATIBILITY, COMPONENTS, FOOTER, HEADER, MANIFEST_TARGET,
                           NO_ADDRESS, NO_CERTIFICATE_WORD, SCOPE, SIGNATURE_TARGET, STAMP, SYSTEM)
 
@@ -52,6 +53,29 @@ def fetch_log(scenario):
     return log
 
 
+REPORTED_PEER = re.compile(r"；对端=([^；\r\n]*)；证书分类=")
+
+
+def with_reported_peers(scenario, text):
+    """The scenario with each system-chosen peer settled to the address the report names for that
+    fetch, when that is one of the lab host's addresses. Any other address leaves the marker, and
+    that fetch's diagnostic line then fails."""
+    reported = iter(REPORTED_PEER.findall(text))
+
+    def settled(fetch):
+        peer = next(reported, "")
+        if fetch.peer == SYSTEM_CHOSEN and peer in scenario.addresses:
+            return replace(fetch, peer=peer)
+        return fetch
+
+    modes = []
+    for mode in scenario.modes:   # in the order of the diagnostic lines: manifest, then signature
+        manifest = settled(mode.manifest)
+        signature = settled(mode.signature) if mode.signature else None
+        modes.append(replace(mode, manifest=manifest, signature=signature))
+    return replace(scenario, modes=tuple(modes))
+
+
 def diagnostic_line(word, target, fetch):
     fixed = [f"{word}；对象={target}；curl={fetch.curl}；HTTP={fetch.status}；耗时=",
              "ms；DNS/TCP/TLS累计毫秒=", "/", "/",
@@ -61,7 +85,7 @@ def diagnostic_line(word, target, fetch):
 
 def certificate_section(scenario, host, views, certificates):
     peers = list(dict.fromkeys(fetch.peer for _, _, fetch in fetch_log(scenario) if fetch.peer))
-    probes = scenario.probes or (SERVER_CHAIN,) * len(peers)
+    probes = (scenario.probes or (SERVER_CHAIN,) * len(peers))[:len(peers)]
     if len(probes) != len(peers):
         raise RuntimeError(f"{scenario.name}: {len(probes)} probes for the addresses {peers}")
     lines = [CERTIFICATE_HEADING]

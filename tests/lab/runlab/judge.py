@@ -10,7 +10,7 @@ from vesklab.lab import TOP
 from vesklab.suite import TICK_MS, Verdict
 from vesklab.wine import windows_path
 
-from runlab.expected import Certificates, expected_lines, fetch_log
+from runlab.expected import Certificates, expected_lines, fetch_log, with_reported_peers
 from runlab.model import FULL_DISK, FUSE, MISSING_FOLDER, REPORTS, FileRule
 from runlab.reader_check import reader_problems
 from runlab.scenarios import for_build
@@ -81,6 +81,7 @@ def report_problems(scenario, lab, certificates, data, started, ended, seconds):
         text = decode_report(data)
     except ValueError as error:
         return [str(error)], ""
+    scenario = with_reported_peers(scenario, text)
     expected = expected_lines(scenario, lab.build, lab.host, lab.libcurl_version, certificates)
     return (line_problems(text, expected) + stamp_problems(text, started, ended)
             + timing_problems(text, scenario, seconds)), text

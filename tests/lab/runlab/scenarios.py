@@ -8,9 +8,9 @@ from vesklab.lab import TOP, ServerSetup, route
 from vesklab.pki import CHAINS
 from vesklab.suite import FailureCategory as C
 
-from runlab.model import (FULL_DISK, FUSE, HANDSHAKE_TIMEOUT, MISSING_FOLDER, SERVER_CHAIN, V4, V6,
-                          FileRule, ProbeFailed, Scenario, both, manifest_failed, signature_failed,
-                          verified)
+from runlab.model import (FULL_DISK, FUSE, HANDSHAKE_TIMEOUT, MISSING_FOLDER, SERVER_CHAIN, SYSTEM_CHOSEN,
+                          V4, V6, FileRule, ProbeFailed, Scenario, both, manifest_failed,
+                          signature_failed, verified)
 from runlab.texts import ADVICE, READER_NAMES
 
 SIGNING_KEY = TOP / "tests/keys/manifest-test.key.pem"
@@ -70,9 +70,10 @@ def build_cases(host):
                  "the system-chosen manifest request is closed unanswered: only IPv4-only works",
                  server("system-mode-cut", extra={"connections": [
                      {}, {}, {"routes": {"/manifest.json": route(action="close")}}]}),
-                 (verified(V4), manifest_failed(52, 0, C.TRANSFER_INCOMPLETE, V6)), "IPv4 worked",
+                 (verified(V4), manifest_failed(52, 0, C.TRANSFER_INCOMPLETE, SYSTEM_CHOSEN)),
+                 "IPv4 worked",
                  windows=dict(modes=(verified(V4),
-                                     manifest_failed(56, 0, C.TRANSFER_INCOMPLETE, V6)))),
+                                     manifest_failed(56, 0, C.TRANSFER_INCOMPLETE, SYSTEM_CHOSEN)))),
         Scenario("manifest-404", "no manifest on the server",
                  server("manifest-404", routes={}),
                  both(lambda peer: manifest_failed(0, 404, C.HTTP_STATUS, peer)), "not found"),
