@@ -17,8 +17,8 @@
 
 using veskcheck::CreatedFile;
 using veskcheck::writeReportFile;
-using vesktest::FileSizeCap;
 using vesktest::fileBytes;
+using vesktest::FileSizeCap;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
