@@ -20,13 +20,6 @@ bool writeReport(HANDLE file, const std::u16string& text) {
            writeAll(file, text.data(), static_cast<DWORD>(text.size() * sizeof(char16_t))) && FlushFileBuffers(file);
 }
 
-// Whether the file goes when our handle closes, whatever has since been done with its name.
-bool setDeleteOnClose(HANDLE file, bool deleteIt) {
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
-    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
-}
-
 }  // namespace
 
 // The new file is marked for deletion before its first byte, and the mark is taken back only once

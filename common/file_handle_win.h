@@ -15,4 +15,12 @@ struct FileHandleTraits {
 };
 using FileHandle = Owner<FileHandleTraits>;
 
+// Whether the file goes when this handle closes, whatever has since been done with its name. The
+// handle needs DELETE access; a file system that refuses the mark refuses any deletion.
+inline bool setDeleteOnClose(HANDLE file, bool deleteIt) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleteIt ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
 }  // namespace veskcheck

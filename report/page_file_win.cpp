@@ -10,12 +10,7 @@ namespace veskreport {
 namespace {
 
 using veskcheck::FileHandle;
-
-bool setDeleteOnClose(HANDLE file, bool remove) {
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = remove ? TRUE : FALSE;
-    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
-}
+using veskcheck::setDeleteOnClose;
 
 bool writeAll(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
